@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what a brand-new Debian 12 machine needs, and only what is missing.
+# Usage: scripts/setup.sh [base] [gui-test] [windows] [fuzz]   (default: base gui-test)
+set -euo pipefail
+
+groups=("$@")
+[ ${#groups[@]} -gt 0 ] || groups=(base gui-test)
+
+pkgs=()
+for g in "${groups[@]}"; do
+    case "$g" in
+        base) pkgs+=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+                     qt6-base-dev fonts-liberation2 fontconfig) ;;
+        gui-test) pkgs+=(xvfb xauth x11-utils imagemagick) ;;
+        windows) pkgs+=(g++-mingw-w64-x86-64-posix googletest wine) ;;
+        fuzz) pkgs+=(clang libclang-rt-14-dev) ;;
+        *) echo "setup.sh: unknown group '$g'" >&2; exit 64 ;;
+    esac
+done
+
+missing=()
+for p in "${pkgs[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup.sh: installing ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

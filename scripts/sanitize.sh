@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite under a sanitizer.
+#   scripts/sanitize.sh asan   AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)
+#   scripts/sanitize.sh tsan   ThreadSanitizer (build-tsan/)
+# Extra arguments go to ctest.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+kind="${1:-}"
+shift || true
+case "$kind" in
+    asan) sanitize="address,undefined"; dir=build-asan ;;
+    tsan) sanitize="thread"; dir=build-tsan ;;
+    *) echo "usage: scripts/sanitize.sh asan|tsan [ctest arguments]" >&2; exit 64 ;;
+esac
+scripts/setup.sh base gui-test
+sup="$PWD/scripts/sanitizers"
+KORVEL_BUILD_DIR="$dir" scripts/build.sh -DCMAKE_BUILD_TYPE=Debug -DKORVEL_SANITIZE="$sanitize" \
+    -DKORVEL_BUILD_BENCH=OFF
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+chmod 0700 "$XDG_RUNTIME_DIR"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$sup/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="suppressions=$sup/tsan.supp:halt_on_error=1:second_deadlock_stack=1"
+ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" "$@"

@@ -1,0 +1,100 @@
+// The one background thread that talks to the instrument: it waits for the
+// instrument, connects, loads the calibration records and then serves the
+// window's requests (input-power calibration, 50-ohm calibration, Smith point,
+// continuous scan) until it is asked to stop.
+#pragma once
+
+#include <cstdint>
+#include <thread>
+
+#include "clock.h"
+#include "device_link.h"
+#include "device_transport.h"
+#include "measurement_state.h"
+#include "worker_context.h"
+#include "worker_window.h"
+
+namespace korvel {
+
+inline constexpr int kOpenAttempts = 10;
+inline constexpr Milliseconds kNoInstrumentPoll{200};
+inline constexpr Milliseconds kBeforeOpenPause{500};
+inline constexpr Milliseconds kIdleCyclePause{50};
+inline constexpr Milliseconds kSmithSettlePause{100};
+inline constexpr Milliseconds kSweepLongPause{100};
+inline constexpr Milliseconds kSweepShortPause{10};
+inline constexpr double kGammaScaleFactor = 0.97;
+inline constexpr float kDefaultPinReading0dBm = 2446.0f;
+inline constexpr float kDefaultPinReadingMinus20dBm = 2084.0f;
+inline constexpr int kProgressLineX = 430;
+inline constexpr int kProgressLineSpan = 724;
+
+// Frequency of sweep point i of a range: start + (stop - start) * i / 200 MHz,
+// from the dialog's single-precision limits, in double.
+double SweepPointFreqMHz(float startMHz, float stopMHz, int i);
+
+// Pause before reading point i: 100 ms at every 40th point, 10 ms otherwise.
+Milliseconds SweepPointPause(int i);
+
+class SweepWorker {
+  public:
+    SweepWorker(DeviceTransport& transport, MeasurementState& state, WorkerWindow& window,
+                Clock& clock);
+    ~SweepWorker();  // RequestStop() + Join()
+    SweepWorker(const SweepWorker&) = delete;
+    SweepWorker& operator=(const SweepWorker&) = delete;
+
+    void Start();        // runs Run() on a new std::thread
+    void RequestStop();  // any thread: raise stop, Interrupt() the transport
+    void Join();         // waits for the thread (no-op if not started)
+    void Run();          // the thread body; returns after RequestStop()
+
+  private:
+    // Forwards to the real window until the worker is stopping, so nothing
+    // reaches a window that is being destroyed.
+    class GuardedWindow final : public WorkerWindow {
+      public:
+        GuardedWindow(WorkerWindow& window, const StopSignal& stop)
+            : window_(window), stop_(stop) {}
+        const DialogSettings& Settings() const override { return window_.Settings(); }
+        void BeginScanPass() override;
+        void DrawProgressLine(int y, int xEnd) override;
+        void EndScanPass() override;
+        void InvalidateSmithArea() override;
+        void ShowMessage(const std::string& text) override;
+        void PassFinished() override;
+
+      private:
+        WorkerWindow& window_;
+        const StopSignal& stop_;
+    };
+
+    struct PointResult {
+        bool fresh = false;     // a reply arrived for this point
+        double gamma = 0.0;     // corrected reflection magnitude, NaN if unusable
+        bool s21Fresh = false;  // s21Db was updated by this point
+    };
+
+    bool ConnectInstrument();
+    void LoadCalibrationRecords();
+    void DropConnection();
+    void DispatchCycle();
+    void ScanPass();
+    void SweepChannel(int channel);
+    PointResult MeasurePoint();
+    void MeasureSmithPoint();
+    // Reads the detectors at `index`; true when a reply really arrived.
+    bool ReadFresh(uint16_t index, DetectorReading& reading);
+    // Updates rfPowerDbm and s21Db from a fresh reading; true when s21Db moved.
+    bool UpdatePower(const DetectorReading& reading);
+
+    DeviceTransport& transport_;
+    MeasurementState& state_;
+    StopSignal stop_;
+    GuardedWindow window_;
+    DeviceLink link_;
+    WorkerContext ctx_;
+    std::thread thread_;
+};
+
+}  // namespace korvel

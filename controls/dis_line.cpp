@@ -1,0 +1,238 @@
+#include "dis_line.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "chart_scale.h"
+#include "my_mem_dc.h"
+#include "safe_convert.h"
+#include "text_format.h"
+
+namespace korvel {
+
+namespace {
+
+// Beyond this many divisions the grid lines would merge; rows are drawn
+// instead (the same pixels, without a loop over every division).
+constexpr int64_t kMaxGridLoop = 4096;
+
+}  // namespace
+
+CDisLine::CDisLine(QWidget* parent) : QWidget(parent) {
+    m_curveColor = {RGB(255, 0, 0),     RGB(0, 255, 0),    RGB(0, 0, 255),   RGB(255, 0, 255),
+                    RGB(0, 255, 255),   RGB(255, 255, 0),  RGB(255, 128, 0), RGB(128, 0, 255),
+                    RGB(255, 255, 255), RGB(128, 128, 128)};
+    for (int i = 0; i < kCurves; ++i) {
+        m_curveName[i] = CFormat("Cur%d", i);
+        m_curveLabelLast[i] = 1;
+        m_curveDecimals[i] = 1;
+    }
+    // The pointer belongs to the owner, which works out the cursor.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+CDisLine::~CDisLine() = default;
+
+void CDisLine::GrowPointCount(uint32_t count) {
+    if (count > m_xPointCount) {
+        m_xPointCount = count;
+    }
+}
+
+void CDisLine::DropBackBuffer() {
+    m_backDC.reset();  // ends its painter before the bitmap goes
+    m_backBitmap = QImage();
+}
+
+void CDisLine::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    DropBackBuffer();
+    update();
+}
+
+void CDisLine::paintEvent(QPaintEvent*) {
+    const int w = width();
+    const int h = height();
+    m_clientRect = GdiRect{0, 0, w, h};
+    if (w <= 0 || h <= 0) {
+        return;
+    }
+    QPainter paint(this);
+    CMyMemDC memDC(&paint, &m_clientRect, &m_paintBuffer);
+    if (m_backBitmap.size() != QSize(w, h)) {
+        DropBackBuffer();
+    }
+    if (!m_backDC || m_backBitmap.isNull()) {
+        m_backBitmap = QImage(w, h, QImage::Format_RGB32);
+        m_backDC = std::make_unique<DrawContext>(&m_backBitmap);
+    }
+    DrawChart(*m_backDC);
+    memDC.BitBlt(0, 0, QSize(w, h), m_backBitmap, QPoint(0, 0));
+}
+
+void CDisLine::TakeSamples() {
+    for (int i = 0; i < kCurves; ++i) {
+        std::vector<double>& samples = m_samples[i];
+        if (m_curveShown[i] != 1 || m_curveData[i] == nullptr) {
+            samples.clear();
+            continue;
+        }
+        samples.resize(m_curveCount[i]);
+        for (uint32_t k = 0; k < m_curveCount[i]; ++k) {
+            samples[k] = m_curveData[i][k].load(std::memory_order_relaxed);
+        }
+    }
+}
+
+void CDisLine::DrawChart(DrawContext& dc) {
+    const GdiRect client = m_clientRect;
+    dc.FillRect(client, m_backColor);
+    dc.SetBkTransparent(true);
+    dc.SetTextColor(m_gridColor);
+
+    TakeSamples();
+    double lo = kNoRangeLo;
+    double hi = kNoRangeHi;
+    for (int i = 0; i < kCurves; ++i) {
+        if (!m_samples[i].empty()) {
+            AutoRange(lo, hi, m_samples[i], m_swrScale);
+            GrowPointCount(m_curveCount[i]);
+        }
+    }
+    const NiceScaleResult scale = NiceScale(lo, hi);
+    lo = scale.lo;
+    hi = scale.hi;
+
+    m_plotRect = GdiRect{client.left + 20, client.top + 20, client.right - 70, client.bottom - 20};
+    const int left = m_plotRect.left;
+    const int top = m_plotRect.top;
+    const int right = m_plotRect.right;
+    const int bottom = m_plotRect.bottom;
+
+    dc.SelectPen(m_gridColor, 1);
+    dc.TextOut((left + right) / 2 + 30, bottom,
+               ValueDivisionLabel(scale.divisionSize, scale.exponent, m_yUnit));
+
+    // Horizontal grid with the bottom and top value labels.
+    const int64_t n = scale.divisions;
+    const int64_t plotHeight = bottom - top;
+    if (n <= kMaxGridLoop || n <= std::abs(plotHeight)) {
+        for (int64_t i = 0; i <= n; ++i) {
+            const int y = static_cast<int>(bottom - plotHeight * i / n);
+            dc.MoveTo(left, y);
+            dc.LineTo(right, y);
+        }
+    } else {
+        for (int y = std::min(top, bottom); y <= std::max(top, bottom); ++y) {
+            dc.MoveTo(left, y);
+            dc.LineTo(right, y);
+        }
+    }
+    dc.TextOut(left, bottom - 15, ValueLabel(lo, scale.exponent));
+    dc.TextOut(left, top,
+               ValueLabel(lo + static_cast<double>(n) * scale.divisionSize, scale.exponent));
+
+    // Frequency grid. A zero span has no sensible line positions: none drawn.
+    const uint32_t span = m_stepHz * m_xPointCount;
+    const uint32_t interval = FrequencyInterval(span);
+    if (span != 0) {
+        const double width = right - left;
+        auto vertical = [&](uint64_t f) {
+            const int x = PixelFromDouble(left + static_cast<double>(f) * width / span);
+            dc.MoveTo(x, top);
+            dc.LineTo(x, bottom);
+        };
+        uint64_t f = 0;
+        for (; f <= span; f += interval) {
+            vertical(f);
+        }
+        if (f - interval != span) {
+            vertical(span);
+        }
+    }
+    dc.TextOut((left + right) / 2 - 80, bottom, FrequencyDivisionLabel(interval, m_xUnit));
+    dc.TextOut(left, bottom, StartFrequencyLabel(m_startFreqHz));
+    if (m_cursorIndex != 0) {
+        dc.TextOut(right - 150, bottom, m_cursorText);
+    }
+
+    const double yScale = (bottom - top) / (hi - lo);
+    const double xScale = static_cast<double>(right - left) / m_xPointCount;
+    auto yOf = [&](double v) { return PixelFromDouble(bottom - (v - lo) * yScale); };
+    auto xOf = [&](uint32_t k) { return PixelFromDouble(left + k * xScale); };
+
+    int x0 = 55;
+    for (int i = 0; i < kCurves; ++i) {
+        if (m_curveShown[i] != 1) {
+            continue;
+        }
+        const std::vector<double>& samples = m_samples[i];
+        const uint32_t minIndex = MinimumIndex(samples);
+        const ColorRef color = m_curveColor[i];
+        dc.SelectPen(color, 1);
+
+        dc.FillRect(GdiRect{x0 - 19, client.top + 8, x0 - 19 + 14, client.top + 8 + 6}, color);
+        dc.TextOut(x0, client.top + 3, m_curveName[i]);
+        x0 += 110;
+
+        const uint32_t count = static_cast<uint32_t>(samples.size());
+        if (count == 0) {
+            continue;
+        }
+
+        // The owner keeps the cursor below every count; an index outside this
+        // curve simply has no lines on it.
+        if (m_cursorIndex > 0 && static_cast<uint32_t>(m_cursorIndex) < count) {
+            const uint32_t c = static_cast<uint32_t>(m_cursorIndex);
+            dc.SelectPen(m_gridColor, 1);
+            dc.MoveTo(xOf(c), bottom);
+            dc.LineTo(xOf(c), top);
+            if (std::isfinite(samples[c])) {
+                dc.MoveTo(left, yOf(samples[c]));
+                dc.LineTo(right, yOf(samples[c]));
+            }
+            dc.SelectPen(color, 1);
+        }
+
+        // A sample without a value leaves a gap in the curve.
+        bool penDown = std::isfinite(samples[0]);
+        if (penDown) {
+            dc.MoveTo(left, yOf(samples[0]));
+        }
+        for (uint32_t k = 1; k < count; ++k) {
+            const double v = samples[k];
+            if (!std::isfinite(v)) {
+                penDown = false;
+                continue;
+            }
+            const int x = xOf(k);
+            const int y = yOf(v);
+            if (penDown) {
+                dc.LineTo(x, y);
+            } else {
+                dc.MoveTo(x, y);
+            }
+            penDown = true;
+            if (k == minIndex && m_curveMarkMin[i] == 1) {
+                dc.MoveTo(x, bottom);
+                dc.LineTo(x, top + 20);
+                dc.SetTextColor(color);
+                dc.TextOut(x - 20, top + 3, CFormat("%3.1f(SWR)", v));
+                const uint32_t freqHz = m_stepHz * k + m_startFreqHz;
+                dc.TextOut(x - 30, top - 10, CFormat("%5.3f(MHz)", freqHz / 1000000.0));
+                dc.MoveTo(x, y);
+            }
+            if (k == count - 1 && m_curveLabelLast[i] == 1) {
+                dc.SetTextColor(color);
+                dc.TextOut(x, y, LastSampleLabel(v, m_curveDecimals[i], m_yUnit));
+                dc.SetTextColor(m_gridColor);
+            }
+        }
+    }
+}
+
+}  // namespace korvel

@@ -1,0 +1,246 @@
+#include "draw_context.h"
+
+#include <QFontMetrics>
+#include <QHash>
+#include <QPaintEngine>
+#include <cmath>
+
+namespace korvel {
+
+namespace {
+
+thread_local TextRecorder* t_activeRecorder = nullptr;
+
+QPen SolidPen(ColorRef color, int width) {
+    if (width <= 1) {
+        // Flat caps make a one-pixel line stop short of its end point.
+        return QPen(ToQColor(color), 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    }
+    return QPen(ToQColor(color), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+}  // namespace
+
+TextRecorder::TextRecorder() : m_previous(t_activeRecorder) {
+    t_activeRecorder = this;
+}
+
+TextRecorder::~TextRecorder() {
+    t_activeRecorder = m_previous;
+}
+
+const TextDraw* TextRecorder::Find(const QString& text) const {
+    for (const TextDraw& d : m_draws) {
+        if (d.text == text) {
+            return &d;
+        }
+    }
+    return nullptr;
+}
+
+void TextRecorder::Report(const TextDraw& draw) {
+    if (t_activeRecorder != nullptr) {
+        t_activeRecorder->m_draws.push_back(draw);
+    }
+}
+
+QFont FontWithCellHeight(const QString& family, int cellHeight) {
+    // Fonts are asked for by line height; Qt sizes them by em. The ratio is
+    // a property of the face, measured once per family and height.
+    static thread_local QHash<QPair<QString, int>, int> pixelSizes;
+    QFont font(family);
+    font.setStyleHint(QFont::SansSerif);
+    if (cellHeight <= 0) {
+        font.setPixelSize(1);
+        return font;
+    }
+    const auto key = qMakePair(family, cellHeight);
+    auto found = pixelSizes.constFind(key);
+    if (found == pixelSizes.constEnd()) {
+        font.setPixelSize(cellHeight);
+        const int measured = QFontMetrics(font).height();
+        int pixels = cellHeight;
+        if (measured > 0) {
+            pixels = std::max(1, (cellHeight * cellHeight + measured / 2) / measured);
+        }
+        found = pixelSizes.insert(key, pixels);
+    }
+    font.setPixelSize(found.value());
+    return font;
+}
+
+QFont DefaultSurfaceFont() {
+    QFont font = FontWithCellHeight(QStringLiteral("Arial"), 16);
+    font.setBold(true);
+    return font;
+}
+
+DrawContext::DrawContext(QPaintDevice* device) {
+    Begin(device);
+}
+
+DrawContext::~DrawContext() {
+    End();
+}
+
+bool DrawContext::Begin(QPaintDevice* device) {
+    End();
+    if (device == nullptr || !m_ownPainter.begin(device)) {
+        return false;
+    }
+    m_painter = &m_ownPainter;
+    ResetState();
+    return true;
+}
+
+void DrawContext::Borrow(QPainter* painter) {
+    End();
+    m_painter = painter;
+    if (m_painter != nullptr) {
+        ResetState();
+    }
+}
+
+void DrawContext::End() {
+    if (m_painter == &m_ownPainter && m_ownPainter.isActive()) {
+        m_ownPainter.end();
+    }
+    m_painter = nullptr;
+}
+
+void DrawContext::ResetState() {
+    if (m_painter == nullptr) {
+        return;
+    }
+    m_painter->setRenderHint(QPainter::Antialiasing, false);
+    m_painter->setRenderHint(QPainter::TextAntialiasing, true);
+    m_painter->setClipping(false);
+    m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    SelectPen(RGB(0, 0, 0), 1);
+    SelectBrush(RGB(255, 255, 255));
+    m_textColor = RGB(0, 0, 0);
+    m_bkColor = RGB(255, 255, 255);
+    m_bkTransparent = false;
+    m_textAlign = kTaLeft | kTaTop;
+    m_position = QPoint(0, 0);
+    SelectFont(DefaultSurfaceFont());
+}
+
+void DrawContext::SelectPen(ColorRef color, int width) {
+    if (m_painter != nullptr) {
+        m_painter->setPen(SolidPen(color, width));
+    }
+}
+
+void DrawContext::SelectBrush(ColorRef color) {
+    if (m_painter != nullptr) {
+        m_painter->setBrush(ToQColor(color));
+    }
+}
+
+void DrawContext::SelectNullBrush() {
+    if (m_painter != nullptr) {
+        m_painter->setBrush(Qt::NoBrush);
+    }
+}
+
+void DrawContext::SelectFont(const QFont& font) {
+    m_font = font;
+    if (m_painter == nullptr) {
+        return;
+    }
+    m_painter->setFont(font);
+    const QFontMetrics metrics = m_painter->fontMetrics();
+    m_ascent = metrics.ascent();
+    m_descent = metrics.descent();
+}
+
+void DrawContext::SetClipRegion(const QRegion* region) {
+    if (m_painter == nullptr) {
+        return;
+    }
+    if (region == nullptr) {
+        m_painter->setClipping(false);
+    } else {
+        m_painter->setClipRegion(*region);
+    }
+}
+
+void DrawContext::LineTo(int x, int y) {
+    if (m_painter != nullptr) {
+        m_painter->drawLine(m_position, QPoint(x, y));
+    }
+    m_position = QPoint(x, y);
+}
+
+void DrawContext::Rectangle(const GdiRect& r) {
+    if (m_painter == nullptr || r.Width() <= 0 || r.Height() <= 0) {
+        return;
+    }
+    m_painter->drawRect(QRect(r.left, r.top, r.Width() - 1, r.Height() - 1));
+}
+
+void DrawContext::FillRect(const GdiRect& r, ColorRef color) {
+    if (m_painter == nullptr || r.Width() <= 0 || r.Height() <= 0) {
+        return;
+    }
+    m_painter->fillRect(FillArea(r), ToQColor(color));
+}
+
+void DrawContext::Arc(const GdiRect& box, int xs, int ys, int xe, int ye) {
+    const ArcAngles angles = ArcAnglesFromPoints(box, xs, ys, xe, ye);
+    if (m_painter == nullptr || !angles.valid) {
+        return;
+    }
+    const QRect area(box.left, box.top, box.Width() - 1, box.Height() - 1);
+    m_painter->drawArc(area, angles.start16, angles.span16);
+}
+
+void DrawContext::Polygon(const QPoint* points, int count) {
+    if (m_painter == nullptr || points == nullptr || count < 2) {
+        return;
+    }
+    m_painter->drawPolygon(points, count, Qt::OddEvenFill);
+}
+
+void DrawContext::TextOut(int x, int y, const QString& text) {
+    TextRecorder::Report(TextDraw{text, QPoint(x, y), m_textAlign, m_textColor, !m_bkTransparent,
+                                  m_ascent + m_descent});
+    if (m_painter == nullptr || text.isEmpty()) {
+        return;
+    }
+    const int width = m_painter->fontMetrics().horizontalAdvance(text);
+    int left = x;
+    if ((m_textAlign & kTaCenter) == kTaCenter) {
+        left = x - width / 2;
+    } else if ((m_textAlign & kTaRight) == kTaRight) {
+        left = x - width;
+    }
+    int baseline = y + m_ascent;
+    if ((m_textAlign & kTaBaseline) == kTaBaseline) {
+        baseline = y;
+    } else if ((m_textAlign & kTaBottom) == kTaBottom) {
+        baseline = y - m_descent;
+    }
+    if (!m_bkTransparent) {
+        m_painter->fillRect(QRect(left, baseline - m_ascent, width, m_ascent + m_descent),
+                            ToQColor(m_bkColor));
+    }
+    const QPen pen = m_painter->pen();
+    m_painter->setPen(ToQColor(m_textColor));
+    m_painter->drawText(QPoint(left, baseline), text);
+    m_painter->setPen(pen);
+}
+
+void DrawContext::BitBlt(int x, int y, QSize size, const QImage& source, QPoint from,
+                         QPainter::CompositionMode mode) {
+    if (m_painter == nullptr || size.isEmpty() || source.isNull()) {
+        return;
+    }
+    const QPainter::CompositionMode old = m_painter->compositionMode();
+    m_painter->setCompositionMode(mode);
+    m_painter->drawImage(QPoint(x, y), source, QRect(from, size));
+    m_painter->setCompositionMode(old);
+}
+
+}  // namespace korvel

@@ -3,7 +3,9 @@
 #include <QFontMetrics>
 #include <QHash>
 #include <QPaintEngine>
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace korvel {
 
@@ -45,8 +47,9 @@ void TextRecorder::Report(const TextDraw& draw) {
 }
 
 QFont FontWithCellHeight(const QString& family, int cellHeight) {
-    // Fonts are asked for by line height; Qt sizes them by em. The ratio is
-    // a property of the face, measured once per family and height.
+    // Fonts are asked for by line height; Qt sizes them by em. The pixel size
+    // whose line comes closest (not above on a tie) is found once per family
+    // and height.
     static thread_local QHash<QPair<QString, int>, int> pixelSizes;
     QFont font(family);
     font.setStyleHint(QFont::SansSerif);
@@ -57,13 +60,25 @@ QFont FontWithCellHeight(const QString& family, int cellHeight) {
     const auto key = qMakePair(family, cellHeight);
     auto found = pixelSizes.constFind(key);
     if (found == pixelSizes.constEnd()) {
-        font.setPixelSize(cellHeight);
-        const int measured = QFontMetrics(font).height();
-        int pixels = cellHeight;
+        auto lineOf = [&font](int pixels) {
+            font.setPixelSize(pixels);
+            return QFontMetrics(font).height();
+        };
+        const int measured = lineOf(cellHeight);
+        int best = cellHeight;
         if (measured > 0) {
-            pixels = std::max(1, (cellHeight * cellHeight + measured / 2) / measured);
+            best = std::max(1, (cellHeight * cellHeight + measured / 2) / measured);
         }
-        found = pixelSizes.insert(key, pixels);
+        int bestError = std::abs(lineOf(best) - cellHeight);
+        for (int pixels : {best - 1, best + 1}) {
+            const int error = pixels > 0 ? std::abs(lineOf(pixels) - cellHeight) : bestError;
+            const bool tieBelow = error == bestError && lineOf(pixels) < lineOf(best);
+            if (pixels > 0 && (error < bestError || tieBelow)) {
+                best = pixels;
+                bestError = error;
+            }
+        }
+        found = pixelSizes.insert(key, best);
     }
     font.setPixelSize(found.value());
     return font;
@@ -171,6 +186,12 @@ void DrawContext::LineTo(int x, int y) {
         m_painter->drawLine(m_position, QPoint(x, y));
     }
     m_position = QPoint(x, y);
+}
+
+void DrawContext::SetPixel(int x, int y, ColorRef color) {
+    if (m_painter != nullptr) {
+        m_painter->fillRect(QRect(x, y, 1, 1), ToQColor(color));
+    }
 }
 
 void DrawContext::Rectangle(const GdiRect& r) {

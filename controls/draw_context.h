@@ -102,6 +102,7 @@ class DrawContext {
     void MoveTo(int x, int y) { m_position = QPoint(x, y); }
     QPoint Position() const { return m_position; }
     void LineTo(int x, int y);
+    void SetPixel(int x, int y, ColorRef color);
     void Rectangle(const GdiRect& r);
     void FillRect(const GdiRect& r, ColorRef color);
     void Arc(const GdiRect& box, int xs, int ys, int xe, int ye);

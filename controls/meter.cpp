@@ -143,7 +143,7 @@ void CMeter::DrawBackground(DrawContext& dc, const GdiRect& client) {
     const int cy = m_center.y();
     const int32_t a0 = m_startAngle;
     const int32_t a1 = m_endAngle;
-    const double span = ScaleSpan(a0, a1);
+    const double span = static_cast<double>(ScaleSpan(a0, a1));
     m_startAngleRad = (a0 - 180.0) * std::numbers::pi / 180.0;
     m_endAngleRad = (a1 - 360.0) * std::numbers::pi / 180.0;
     m_hubUnit = r / 10;
@@ -222,24 +222,24 @@ void CMeter::DrawBackground(DrawContext& dc, const GdiRect& client) {
         dc.LineTo(walk.ticks[n].inner.x(), walk.ticks[n].inner.y());
     }
 
-    // Labels at the major divisions. Division counts below 1 count as 1.
+    // Labels at the major divisions, each anchored at the inner end of its
+    // tick; division counts below 1 count as 1, and a label whose tick lies
+    // beyond the walk's last position is left out.
     const int32_t h = radii.labelHeight;
     if (h <= 0) {
         return;
     }
-    const int32_t majors = std::max(1, m_majorTicks);
-    const int32_t minors = std::max(1, m_minorTicks);
-    const int64_t step = TickStep(a0, a1, majors, minors);
+    const int64_t majors = std::max(1, m_majorTicks);
+    const int64_t minors = std::max(1, m_minorTicks);
     dc.SelectFont(FontOfHeight(h));
     dc.SetBkTransparent(true);
     dc.SetTextColor(RGB(0, 0, 0));
-    for (int32_t i = 0; i <= majors; ++i) {
-        const double value = m_minValue + (m_maxValue - m_minValue) * i / majors;
-        const double phi = a0 - (static_cast<double>(minors) * i) * (span / (majors * minors));
-        // The inner end of tick position m·i, also when the walk stopped short.
-        const double tickAngle = (100 * int64_t{a0} - int64_t{minors} * i * step) / 100.0;
-        const QPoint anchor = RoundedPolar(m_center, ri, tickAngle);
-        const LabelPlacement place = PlaceLabel(phi, anchor, h);
+    for (int64_t i = 0; i <= majors && minors * i < walk.count; ++i) {
+        const double value = m_minValue + (m_maxValue - m_minValue) * static_cast<double>(i) /
+                                              static_cast<double>(majors);
+        const double phi =
+            a0 - static_cast<double>(minors * i) * (span / static_cast<double>(majors * minors));
+        const LabelPlacement place = PlaceLabel(phi, walk.ticks[minors * i].inner, h);
         dc.SetTextAlign(place.align);
         dc.TextOut(place.at.x(), place.at.y(), FormatDecimals(value, m_scaleDecimals));
     }
@@ -289,6 +289,11 @@ void CMeter::DrawHub(DrawContext& dc) {
     const int cy = m_center.y();
     for (int32_t k = (3 * m_hubUnit) / 4; k >= 0; --k) {
         const int grey = HubGrey(k, m_hubUnit);
+        if (k == 0) {
+            // The innermost circle has no size: it is the white centre point.
+            dc.SetPixel(cx, cy, RGB(grey, grey, grey));
+            continue;
+        }
         dc.SelectPen(RGB(grey, grey, grey), 1);
         dc.Arc(GdiRect{cx - k, cy - k, cx + k, cy + k}, cx - k, cy, cx - k, cy);
     }

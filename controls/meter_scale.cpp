@@ -54,7 +54,7 @@ QPoint TruncatedPolar(QPoint center, double radius, double angleDeg) {
 
 int32_t TickStep(int32_t startAngle, int32_t endAngle, int32_t majorTicks, int32_t minorTicks) {
     const double divisions = static_cast<double>(std::max(1, majorTicks)) * std::max(1, minorTicks);
-    const double span = ScaleSpan(startAngle, endAngle);
+    const double span = static_cast<double>(ScaleSpan(startAngle, endAngle));
     return std::clamp(TruncToInt(100.0 * (span / divisions)), -36000, 36000);
 }
 
@@ -80,7 +80,7 @@ TickWalk WalkTicks(QPoint center, const DialRadii& radii, int32_t startAngle, in
 
 double NeedleAngle(double value, double minValue, double maxValue, int32_t startAngle,
                    int32_t endAngle) {
-    const double span = ScaleSpan(startAngle, endAngle);
+    const double span = static_cast<double>(ScaleSpan(startAngle, endAngle));
     const double theta = startAngle - span * (value - minValue) / (maxValue - minValue);
     if (std::isnan(theta) || theta >= startAngle) {
         return startAngle;

@@ -34,9 +34,9 @@ struct DialRadii {
 
 DialRadii RadiiFromRadius(int32_t radius);
 
-// Scale span S = A0 + 360 - A1 in degrees.
-inline int32_t ScaleSpan(int32_t startAngle, int32_t endAngle) {
-    return startAngle + 360 - endAngle;
+// Scale span S = A0 + 360 - A1 in degrees (wide enough for any two angles).
+inline int64_t ScaleSpan(int32_t startAngle, int32_t endAngle) {
+    return int64_t{startAngle} + 360 - endAngle;
 }
 
 // The point at `angleDeg` and `radius` from `center`, rounded to nearest with

@@ -1,0 +1,373 @@
+#include "dis_line.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <thread>
+
+#include "chart_test_support.h"
+#include "draw_context.h"
+
+namespace korvel {
+namespace {
+
+using test::CountInRow;
+using test::Fill;
+using test::Is;
+using test::Render;
+using test::Samples;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr ColorRef kGrid = RGB(0, 153, 0);
+constexpr ColorRef kYellow = RGB(255, 255, 0);
+
+// Plot area of an 813 x 128 chart: (20, 20) - (743, 108).
+constexpr int kLeft = 20;
+constexpr int kTop = 20;
+constexpr int kRight = 743;
+constexpr int kBottom = 108;
+// A row of the plot that no text and no horizontal grid line reaches in the
+// worked example.
+constexpr int kClearRow = 45;
+
+void ExpectTextAt(const TextRecorder& texts, const QString& text, int x, int y) {
+    const TextDraw* draw = texts.Find(text);
+    ASSERT_NE(draw, nullptr) << "missing text " << text.toStdString();
+    EXPECT_EQ(draw->at, QPoint(x, y)) << text.toStdString();
+}
+
+TEST(DisLineTest, ConstructionValues) {
+    CDisLine chart;
+    EXPECT_EQ(chart.m_xPointCount, 1u);
+    EXPECT_EQ(chart.m_stepHz, 1u);
+    EXPECT_EQ(chart.m_backColor, RGB(0, 50, 0));
+    EXPECT_EQ(chart.m_gridColor, kGrid);
+    EXPECT_EQ(chart.m_curveColor[0], RGB(255, 0, 0));
+    EXPECT_EQ(chart.m_curveColor[5], RGB(255, 255, 0));
+    EXPECT_EQ(chart.m_curveName[7], "Cur7");
+    EXPECT_EQ(chart.m_xUnit, "(Hz)");
+    EXPECT_EQ(chart.m_yUnit, "(SWR)");
+    EXPECT_EQ(chart.m_curveLabelLast[3], 1);
+    EXPECT_EQ(chart.m_curveDecimals[3], 1);
+    EXPECT_EQ(chart.m_swrScale, 1);
+    EXPECT_EQ(chart.m_cursorIndex, 0);
+    EXPECT_TRUE(chart.testAttribute(Qt::WA_TransparentForMouseEvents));
+}
+
+TEST(DisLineTest, WorkedVswrExampleTextsAndGrid) {
+    Samples samples;
+    Fill(samples, {1.2, 2.0, 3.5}, 1.5);
+    CDisLine chart;
+    test::ConfigureVswr(chart, samples);
+    TextRecorder texts;
+    const QImage image = Render(chart);
+
+    EXPECT_EQ(chart.m_xPointCount, 200u);
+    EXPECT_EQ(chart.m_plotRect, (GdiRect{kLeft, kTop, kRight, kBottom}));
+    ExpectTextAt(texts, "Y: 1(SWR)/Div", (kLeft + kRight) / 2 + 30, kBottom);
+    ExpectTextAt(texts, " 1", kLeft, kBottom - 15);
+    ExpectTextAt(texts, " 4", kLeft, kTop);
+    ExpectTextAt(texts, "X:100K(Hz)/Div", (kLeft + kRight) / 2 - 80, kBottom);
+    ExpectTextAt(texts, "6.100MHz", kLeft, kBottom);
+    ExpectTextAt(texts, "VSWR1", 55, 3);
+    // The last sample carries its value: x(199) = 20 + 199 * 723 / 200,
+    // y(1.5) = 108 - 0.6 * 88 / 3.
+    ExpectTextAt(texts, "   1.5(SWR)", 739, 90);
+
+    // 19 vertical lines: 0 to 1.8 MHz every 100 kHz, the last at the right edge.
+    EXPECT_EQ(CountInRow(image, kClearRow, 0, image.width(), kGrid), 19);
+    EXPECT_TRUE(Is(image, kRight, kClearRow, kGrid));
+    // Horizontal lines at the three divisions, each leaving out its last pixel.
+    for (int y : {108, 79, 50, 20}) {
+        EXPECT_TRUE(Is(image, 100, y, kGrid)) << y;
+        EXPECT_FALSE(Is(image, kRight + 1, y, kGrid)) << y;
+    }
+    // Legend swatch, 14 x 6 at (36, 8).
+    EXPECT_TRUE(Is(image, 36, 8, kYellow));
+    EXPECT_TRUE(Is(image, 49, 13, kYellow));
+    EXPECT_FALSE(Is(image, 50, 13, kYellow));
+    EXPECT_FALSE(Is(image, 49, 14, kYellow));
+    // Background outside the plot.
+    EXPECT_TRUE(Is(image, 5, 60, RGB(0, 50, 0)));
+}
+
+TEST(DisLineTest, DbChartWorkedExample) {
+    Samples samples;
+    Fill(samples, {-30.0, -1.0}, -10.0);
+    CDisLine chart;
+    test::ConfigureVswr(chart, samples);
+    chart.resize(813, 213);
+    chart.m_curveName[0] = "S21";
+    chart.m_curveMarkMin[0] = 0;
+    chart.m_yUnit = "(dB)";
+    chart.m_swrScale = 0;
+    TextRecorder texts;
+    Render(chart);
+
+    ExpectTextAt(texts, "Y:10(dB)/Div", (kLeft + kRight) / 2 + 30, 193);
+    ExpectTextAt(texts, "-40", kLeft, 193 - 15);
+    ExpectTextAt(texts, "10", kLeft, kTop);
+    EXPECT_NE(texts.Find(" -10.0(dB)"), nullptr);
+    for (const TextDraw& d : texts.Draws()) {
+        EXPECT_FALSE(d.text.endsWith("(MHz)")) << "no minimum marker on S21";
+    }
+}
+
+TEST(DisLineTest, EmptyChartShowsThePlaceholderRange) {
+    CDisLine chart;
+    chart.resize(813, 128);
+    TextRecorder texts;
+    const QImage image = Render(chart);
+    EXPECT_NE(texts.Find("Y:0.0001(SWR)/Div"), nullptr);
+    ExpectTextAt(texts, "-10.1211", kLeft, kBottom - 15);
+    ExpectTextAt(texts, "-10.1198", kLeft, kTop);
+    EXPECT_EQ(texts.Find("Cur0"), nullptr) << "hidden curves have no legend";
+
+    // A shown curve whose samples all lack a value looks the same.
+    Samples samples;
+    Fill(samples, {}, kNaN);
+    test::ConfigureVswr(chart, samples);
+    texts.Clear();
+    Render(chart);
+    EXPECT_NE(texts.Find("Y:0.0001(SWR)/Div"), nullptr);
+    EXPECT_NE(texts.Find("VSWR1"), nullptr);
+    EXPECT_EQ(texts.Find("   nan(SWR)"), nullptr);
+}
+
+TEST(DisLineTest, MinimumMarkerOnlyFromSampleOneOn) {
+    Samples samples;
+    CDisLine chart;
+    test::ConfigureVswr(chart, samples);
+
+    Fill(samples, {2.0, 1.8, 1.5, 1.3, 1.2, 1.1, 1.4}, 2.5);
+    {
+        TextRecorder texts;
+        const QImage image = Render(chart);
+        // x(5) = trunc(20 + 5 * 723 / 200) = 38.
+        ExpectTextAt(texts, "1.1(SWR)", 38 - 20, kTop + 3);
+        ExpectTextAt(texts, "6.145(MHz)", 38 - 30, kTop - 10);
+        // The marker line runs from the bottom up to top + 20 (excluded).
+        EXPECT_TRUE(Is(image, 38, 62, kYellow));
+        EXPECT_TRUE(Is(image, 38, kTop + 21, kYellow));
+        EXPECT_FALSE(Is(image, 38, kTop + 19, kYellow));
+    }
+
+    Fill(samples, {1.0}, 2.0);
+    {
+        TextRecorder texts;
+        Render(chart);
+        for (const TextDraw& d : texts.Draws()) {
+            EXPECT_FALSE(d.text.endsWith("(MHz)")) << d.text.toStdString();
+        }
+    }
+
+    // The marker texts always say SWR and MHz, whatever the units.
+    Fill(samples, {2.0, 1.0}, 2.0);
+    chart.m_yUnit = "(dB)";
+    {
+        TextRecorder texts;
+        Render(chart);
+        EXPECT_NE(texts.Find("1.0(SWR)"), nullptr);
+        EXPECT_NE(texts.Find("6.109(MHz)"), nullptr);
+        EXPECT_NE(texts.Find("   2.0(dB)"), nullptr);
+    }
+}
+
+TEST(DisLineTest, CursorAtIndexZeroIsInvisible) {
+    Samples samples;
+    Fill(samples, {1.2, 2.0, 3.5}, 1.5);
+    CDisLine chart;
+    test::ConfigureVswr(chart, samples);
+    chart.m_cursorText = "cursor read-out";
+
+    chart.m_cursorIndex = 0;
+    TextRecorder texts;
+    QImage image = Render(chart);
+    EXPECT_EQ(texts.Find("cursor read-out"), nullptr);
+    // x(50) = trunc(20 + 50 * 3.615) = 200 lies between two grid lines.
+    EXPECT_FALSE(Is(image, 200, kClearRow, kGrid));
+
+    chart.m_cursorIndex = 50;
+    texts.Clear();
+    image = Render(chart);
+    ExpectTextAt(texts, "cursor read-out", kRight - 150, kBottom);
+    EXPECT_TRUE(Is(image, 200, kClearRow, kGrid));
+    // The horizontal cursor line at y(1.5) = 90 crosses the whole plot.
+    EXPECT_TRUE(Is(image, 400, 90, kGrid) || Is(image, 400, 90, kYellow));
+    EXPECT_TRUE(Is(image, 600, 90, kGrid) || Is(image, 600, 90, kYellow));
+
+    // An index beyond the samples draws the text but reads no sample.
+    chart.m_cursorIndex = 5000;
+    texts.Clear();
+    Render(chart);
+    EXPECT_NE(texts.Find("cursor read-out"), nullptr);
+}
+
+TEST(DisLineTest, FrequencySpanEdges) {
+    Samples samples;
+    Fill(samples, {}, 1.5);
+    CDisLine chart;
+    test::ConfigureVswr(chart, samples);
+
+    // A stop below its start reaches the chart as a wrapped step.
+    chart.m_stepHz = static_cast<uint32_t>(-9000);
+    {
+        TextRecorder texts;
+        const QImage image = Render(chart);
+        EXPECT_NE(texts.Find("X:1G(Hz)/Div"), nullptr);
+        EXPECT_EQ(CountInRow(image, kClearRow, 0, image.width(), kGrid), 6);
+    }
+
+    // A zero span has no vertical lines at all.
+    chart.m_stepHz = 0;
+    {
+        TextRecorder texts;
+        const QImage image = Render(chart);
+        EXPECT_NE(texts.Find("X:1(Hz)/Div"), nullptr);
+        EXPECT_EQ(CountInRow(image, kClearRow, 0, image.width(), kGrid), 0);
+    }
+
+    // A wide range: 1 to 60 MHz in 200 steps of 295 kHz, lines every 10 MHz.
+    chart.m_startFreqHz = 1000000;
+    chart.m_stepHz = 295000;
+    {
+        TextRecorder texts;
+        const QImage image = Render(chart);
+        EXPECT_NE(texts.Find("X:10M(Hz)/Div"), nullptr);
+        EXPECT_NE(texts.Find("1.000MHz"), nullptr);
+        EXPECT_EQ(CountInRow(image, kClearRow, 0, image.width(), kGrid), 7);
+    }
+}
+
+TEST(DisLineTest, SamplesWithoutValueLeaveGapsAndChangeNoRange) {
+    Samples plain;
+    Fill(plain, {1.2, 2.0, 3.5}, 1.5);
+    Samples holes;
+    Fill(holes, {1.2, 2.0, kNaN, 3.5}, 1.5);
+    holes[100].store(kNaN);
+    holes[199].store(kNaN);
+
+    CDisLine a;
+    test::ConfigureVswr(a, plain);
+    TextRecorder texts;
+    Render(a);
+    const std::vector<TextDraw> plainTexts = texts.Draws();
+
+    CDisLine b;
+    test::ConfigureVswr(b, holes);
+    texts.Clear();
+    const QImage image = Render(b);
+    EXPECT_NE(texts.Find("Y: 1(SWR)/Div"), nullptr);
+    EXPECT_NE(texts.Find(" 4"), nullptr);
+    // No label for a last sample without a value.
+    EXPECT_EQ(texts.Find("   1.5(SWR)"), nullptr);
+    EXPECT_NE(plainTexts.size(), 0u);
+    // The gap at sample 100: x(99) = 377, x(101) = 385; nothing yellow between.
+    EXPECT_EQ(CountInRow(image, 90, 378, 385, kYellow), 0);
+    EXPECT_GT(CountInRow(image, 90, 300, 370, kYellow), 0);
+}
+
+TEST(DisLineTest, TwoCurvesShareTheRangeAndTheLegend) {
+    Samples first;
+    Fill(first, {}, 1.5);
+    Samples second;
+    Fill(second, {}, 8.0);
+    CDisLine chart;
+    test::ConfigureVswr(chart, first);
+    chart.m_curveData[1] = second.data();
+    chart.m_curveCount[1] = 200;
+    chart.m_curveShown[1] = 1;
+    chart.m_cursorIndex = 10;
+    TextRecorder texts;
+    Render(chart);
+    ExpectTextAt(texts, "VSWR1", 55, 3);
+    ExpectTextAt(texts, "Cur1", 165, 3);
+    // 8.0 widens the range: the top label is above 8.
+    const TextDraw* top = nullptr;
+    for (const TextDraw& d : texts.Draws()) {
+        if (d.at == QPoint(kLeft, kTop)) {
+            top = &d;
+        }
+    }
+    ASSERT_NE(top, nullptr);
+    EXPECT_GT(top->text.toDouble(), 8.0);
+}
+
+TEST(DisLineTest, MissingSampleArrayDrawsOnlyTheLegend) {
+    CDisLine chart;
+    chart.resize(813, 128);
+    chart.m_curveShown[2] = 1;
+    chart.m_curveCount[2] = 200;  // no array behind it
+    TextRecorder texts;
+    Render(chart);
+    ExpectTextAt(texts, "Cur2", 55, 3);
+    EXPECT_NE(texts.Find("Y:0.0001(SWR)/Div"), nullptr);
+}
+
+TEST(DisLineTest, RepaintsAtTheNewSizeAfterAResize) {
+    Samples samples;
+    Fill(samples, {}, 1.5);
+    CDisLine chart;
+    test::ConfigureVswr(chart, samples);
+    Render(chart);
+
+    chart.resize(400, 100);
+    TextRecorder texts;
+    const QImage image = Render(chart);
+    EXPECT_EQ(image.size(), QSize(400, 100));
+    EXPECT_EQ(chart.m_plotRect, (GdiRect{20, 20, 330, 80}));
+    ExpectTextAt(texts, "6.100MHz", 20, 80);
+    EXPECT_TRUE(Is(image, 5, 50, RGB(0, 50, 0)));
+}
+
+TEST(DisLineTest, TinyAndOddSizesPaintWithoutFault) {
+    Samples samples;
+    Fill(samples, {}, 1.5);
+    CDisLine chart;
+    test::ConfigureVswr(chart, samples);
+    chart.m_cursorIndex = 3;
+    for (QSize size : {QSize(1, 1), QSize(50, 30), QSize(90, 40), QSize(2000, 5)}) {
+        chart.resize(size);
+        const QImage image = Render(chart);
+        EXPECT_EQ(image.size(), size);
+    }
+}
+
+TEST(DisLineTest, SteadyPaintsAreIdentical) {
+    Samples samples;
+    Fill(samples, {1.2, 2.0, 3.5}, 1.5);
+    CDisLine chart;
+    test::ConfigureVswr(chart, samples);
+    chart.m_cursorIndex = 42;
+    chart.m_cursorText = "x";
+    const QImage first = Render(chart);
+    const QImage second = Render(chart);
+    EXPECT_EQ(first, second);
+}
+
+TEST(DisLineTest, PaintsWhileTheSamplesAreBeingWritten) {
+    Samples samples;
+    Fill(samples, {}, 1.5);
+    CDisLine chart;
+    test::ConfigureVswr(chart, samples);
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        double v = 1.0;
+        while (!stop.load(std::memory_order_relaxed)) {
+            for (auto& s : samples) {
+                s.store(v, std::memory_order_relaxed);
+            }
+            v = v > 9.0 ? 1.0 : v + 0.1;
+        }
+    });
+    for (int i = 0; i < 10; ++i) {
+        Render(chart);
+    }
+    stop.store(true, std::memory_order_relaxed);
+    writer.join();
+}
+
+}  // namespace
+}  // namespace korvel

@@ -1,0 +1,300 @@
+#include "sim_instrument.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "sim_physics.h"
+
+namespace korvel {
+
+namespace {
+
+constexpr uint8_t kLead = 0x7A;
+constexpr uint8_t kTune = 0xA1;
+constexpr uint8_t kRead = 0xA2;
+constexpr uint8_t kWritePage = 0xA4;
+constexpr double kTuningUnitsPerMHz = 35791352.0;
+constexpr int kRecordsPerBlock = 128;
+constexpr int kRecordsPerPage = 4;
+constexpr int kPagesPerBlock = 32;
+
+// Pin record markers.
+constexpr uint16_t kPinAmpMarker = 3000;
+constexpr uint16_t kPinPhaseMarker = 2600;
+
+// ADC noise, in counts (one standard deviation).
+constexpr double kAmpNoise = 0.6;
+constexpr double kPhaseNoise = 0.6;
+constexpr double kRefNoise = 0.4;
+constexpr double kPowerNoise = 0.7;
+
+constexpr CalRecord kErasedRecord{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
+
+uint16_t RoundWord(double value, double max) {
+    if (!(value > 0)) {
+        return 0;
+    }
+    return static_cast<uint16_t>(std::lround(std::min(value, std::min(max, 65535.0))));
+}
+
+void PutWord(std::vector<uint8_t>& bytes, std::size_t at, uint16_t w) {
+    bytes[at] = static_cast<uint8_t>(w & 0xFF);
+    bytes[at + 1] = static_cast<uint8_t>(w >> 8);
+}
+
+double RecordFreqMHz(int n) {
+    return 1.0 + n / 20.0;
+}
+
+}  // namespace
+
+SimInstrument::SimInstrument(uint32_t noiseSeed) : rng_(noiseSeed), memory_(kRecordCount) {
+    LoadFactoryCalibration();
+}
+
+CalRecord SimInstrument::FactoryRecord(int n) const {
+    using namespace sim;
+    if (n == kInputPowerRecord) {
+        return CalRecord{kPinAmpMarker, RoundWord(kPowerReading0dBm, kAdcFullScale),
+                         kPinPhaseMarker, RoundWord(kPowerReadingMinus20dBm, kAdcFullScale)};
+    }
+    const double f = RecordFreqMHz(n);
+    // The factory averages many readings, so its records carry no noise.
+    const SimBench reflection = n == kOpenPortRecord ? SimBench::OpenPort : SimBench::DummyLoad;
+    const AnalogWords r = DetectorOutputs(reflection, f);
+    const AnalogWords through = DetectorOutputs(SimBench::ThroughCable, f);
+    return CalRecord{RoundWord(r.amp, r.ref), RoundWord(r.ref, kAdcFullScale),
+                     RoundWord(r.phase, r.ref), RoundWord(through.power, kAdcFullScale)};
+}
+
+void SimInstrument::LoadFactoryCalibration() {
+    std::vector<CalRecord> fresh(kRecordCount);
+    for (int n = 0; n < kRecordCount; ++n) {
+        fresh[n] = FactoryRecord(n);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    memory_ = std::move(fresh);
+}
+
+uint16_t SimInstrument::NoisyWord(double value, double sigma, double max) {
+    return RoundWord(value + sigma * noiseScale_ * gauss_(rng_), max);
+}
+
+SimReply SimInstrument::Transact(const uint8_t* command, int length) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    SimReply reply = Answer(command, length);
+    if (!reply.answered) {
+        return reply;
+    }
+    if (const SimFault* fault = faults_.Next()) {
+        ApplyFault(*fault, command[1], reply);
+    }
+    return reply;
+}
+
+SimReply SimInstrument::Answer(const uint8_t* command, int length) {
+    SimReply reply;
+    if (command == nullptr || length < 2 || command[0] != kLead) {
+        ++counters_.rejected;
+        reply.answered = false;
+        return reply;
+    }
+    const uint8_t op = command[1];
+    if (op == kTune && length == 7) {
+        const uint32_t word = static_cast<uint32_t>(command[2]) | (command[3] << 8) |
+                              (command[4] << 16) | (static_cast<uint32_t>(command[5]) << 24);
+        tunedMHz_ = word / kTuningUnitsPerMHz;
+        ++counters_.tunes;
+        reply.bytes = {kLead, kTune};
+        return reply;
+    }
+    if (op == kRead && length == 4) {
+        const int index = command[2] | (command[3] << 8);
+        const sim::AnalogWords live = sim::DetectorOutputs(bench_, tunedMHz_);
+        const uint16_t ref = NoisyWord(live.ref, kRefNoise, sim::kAdcFullScale);
+        const CalRecord stored = index < kRecordCount ? memory_[index] : kErasedRecord;
+        reply.bytes.assign(18, 0);
+        reply.bytes[0] = kLead;
+        reply.bytes[1] = kRead;
+        // The amp and phase outputs span 0..ref, whatever ref the ADC saw.
+        const double scale = ref / live.ref;
+        PutWord(reply.bytes, 2, NoisyWord(live.amp * scale, kAmpNoise, ref));
+        PutWord(reply.bytes, 4, ref);
+        PutWord(reply.bytes, 6, NoisyWord(live.phase * scale, kPhaseNoise, ref));
+        PutWord(reply.bytes, 8, NoisyWord(live.power, kPowerNoise, sim::kAdcFullScale));
+        PutWord(reply.bytes, 10, stored.amp);
+        PutWord(reply.bytes, 12, stored.ref);
+        PutWord(reply.bytes, 14, stored.phase);
+        PutWord(reply.bytes, 16, stored.power);
+        ++counters_.reads;
+        return reply;
+    }
+    if (op == kWritePage && length == 36) {
+        const int block = command[2];
+        const int page = command[3];
+        const int first = block * kRecordsPerBlock + page * kRecordsPerPage;
+        if (page < kPagesPerBlock && first + kRecordsPerPage <= kRecordCount) {
+            for (int slot = 0; slot < kRecordsPerPage; ++slot) {
+                memory_[first + slot] = UnpackCalRecord(command + 4 + 8 * slot);
+            }
+            ++counters_.pageWrites;
+            if (pageWrites_.size() < kPageWriteLogLimit) {
+                pageWrites_.push_back(
+                    SimPageWrite{static_cast<uint8_t>(block), static_cast<uint8_t>(page)});
+            }
+        } else {
+            ++counters_.ignoredPageWrites;
+        }
+        reply.bytes = {kLead, kWritePage};
+        return reply;
+    }
+    ++counters_.rejected;
+    reply.answered = false;
+    return reply;
+}
+
+void SimInstrument::ApplyFault(const SimFault& fault, uint8_t command, SimReply& reply) {
+    // A reply must still fit one stream frame.
+    const int value = std::clamp(fault.value, 0, 65535);
+    switch (fault.kind) {
+        case SimFaultKind::ReplyLength:
+            reply.bytes.resize(static_cast<std::size_t>(value), 0);
+            break;
+        case SimFaultKind::NoReply:
+            reply.answered = false;
+            reply.bytes.clear();
+            break;
+        case SimFaultKind::LateReply:
+            reply.delayMs = value;
+            break;
+        case SimFaultKind::ZeroReference:
+            if (command == kRead && reply.bytes.size() >= 6) {
+                PutWord(reply.bytes, 4, 0);
+            }
+            break;
+        case SimFaultKind::AllWordsZero:
+            std::fill(reply.bytes.begin(), reply.bytes.end(), 0x00);
+            break;
+        case SimFaultKind::AllWordsOnes:
+            std::fill(reply.bytes.begin(), reply.bytes.end(), 0xFF);
+            break;
+        case SimFaultKind::Garbage: {
+            std::uniform_int_distribution<int> size(1, 64);
+            std::uniform_int_distribution<int> byte(0, 255);
+            reply.bytes.resize(static_cast<std::size_t>(value > 0 ? value : size(rng_)));
+            for (uint8_t& b : reply.bytes) {
+                b = static_cast<uint8_t>(byte(rng_));
+            }
+            break;
+        }
+        case SimFaultKind::HugeFrame:
+            reply.bytes.assign(65535, 0xA5);
+            break;
+        case SimFaultKind::TruncatedFrame: {
+            const int whole = static_cast<int>(reply.bytes.size());
+            reply.announcedLength = whole;
+            reply.bytes.resize(
+                static_cast<std::size_t>(std::clamp(value, 0, std::max(0, whole - 1))));
+            break;
+        }
+    }
+}
+
+void SimInstrument::SetBench(SimBench bench) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bench_ = bench;
+}
+
+SimBench SimInstrument::Bench() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return bench_;
+}
+
+void SimInstrument::SetNoiseScale(double scale) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    noiseScale_ = std::isfinite(scale) && scale > 0 ? scale : 0.0;
+}
+
+CalRecord SimInstrument::Record(int n) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return n >= 0 && n < kRecordCount ? memory_[n] : kErasedRecord;
+}
+
+void SimInstrument::SetRecord(int n, const CalRecord& record) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (n >= 0 && n < kRecordCount) {
+        memory_[n] = record;
+    }
+}
+
+double SimInstrument::TunedMHz() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return tunedMHz_;
+}
+
+SimCounters SimInstrument::Counters() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return counters_;
+}
+
+std::vector<SimPageWrite> SimInstrument::PageWrites() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pageWrites_;
+}
+
+void SimInstrument::ArmFault(const SimFault& fault) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    faults_.Arm(fault);
+}
+
+void SimInstrument::ClearFaults() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    faults_.Clear();
+}
+
+int SimInstrument::PresentCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return plugged_ ? instrumentCount_ : 0;
+}
+
+void SimInstrument::SetInstrumentCount(int count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    instrumentCount_ = std::max(1, count);
+}
+
+void SimInstrument::Unplug() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (plugged_) {
+        plugged_ = false;
+        ++plugGeneration_;
+    }
+}
+
+void SimInstrument::Replug() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    plugged_ = true;
+}
+
+uint64_t SimInstrument::PlugGeneration() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return plugged_ ? plugGeneration_ : ~uint64_t{0};
+}
+
+void SimInstrument::FailNextOpens(int count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    failOpens_ = std::max(0, count);
+}
+
+bool SimInstrument::TakeOpenFailure() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!plugged_) {
+        return true;
+    }
+    if (failOpens_ > 0) {
+        --failOpens_;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace korvel

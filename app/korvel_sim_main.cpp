@@ -1,0 +1,57 @@
+// korvel-sim: the simulated instrument served on a socket, so the program
+// (or a test) can reach it through the stream transport.
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/sim_command_line.h"
+#include "sim/sim_instrument.h"
+#include "sim/sim_server.h"
+
+namespace {
+
+korvel::SimServer* g_server = nullptr;
+
+extern "C" void OnStopSignal(int) {
+    if (g_server != nullptr) {
+        g_server->Stop();  // async-signal-safe: one write to a pipe
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    korvel::SimCommandLine options;
+    std::string error;
+    if (!korvel::ParseSimCommandLine(args, options, error)) {
+        std::fprintf(stderr, "korvel-sim: %s\n%s", error.c_str(), korvel::SimUsage().c_str());
+        return 64;
+    }
+    if (options.help) {
+        std::fputs(korvel::SimUsage().c_str(), stdout);
+        return 0;
+    }
+    auto instrument = std::make_shared<korvel::SimInstrument>(options.seed);
+    instrument->SetBench(options.bench);
+    instrument->SetNoiseScale(options.noiseScale);
+    for (const korvel::SimFault& fault : options.faults) {
+        instrument->ArmFault(fault);
+    }
+    korvel::SimServer server(instrument, options.server);
+    if (!server.Listen(options.listen, error)) {
+        std::fprintf(stderr, "korvel-sim: cannot listen on %s: %s\n",
+                     options.listen.ToString().c_str(), error.c_str());
+        return 1;
+    }
+    g_server = &server;
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
+    std::printf("korvel-sim: listening on %s\n", server.BoundEndpoint().ToString().c_str());
+    std::fflush(stdout);
+    server.Serve();
+    g_server = nullptr;
+    return 0;
+}

@@ -1,0 +1,35 @@
+// The arguments of korvel-sim, the simulated instrument served on a socket.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim_bench.h"
+#include "sim_fault.h"
+#include "sim_server.h"
+#include "stream/stream_endpoint.h"
+
+namespace korvel {
+
+struct SimCommandLine {
+    bool help = false;
+    StreamEndpoint listen;
+    uint32_t seed = 1;
+    double noiseScale = 1.0;
+    SimBench bench = SimBench::Antenna;
+    std::vector<SimFault> faults;
+    SimServerOptions server;
+};
+
+// Bench names: antenna, through, load, open, source-0dbm, source-20dbm.
+bool ParseSimBench(const std::string& name, SimBench& bench);
+
+// Parses the arguments after the program name; false with a message in
+// `error`. --listen is required unless --help is given.
+bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& out,
+                         std::string& error);
+
+std::string SimUsage();
+
+}  // namespace korvel

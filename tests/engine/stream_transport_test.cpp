@@ -1,0 +1,346 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+
+#include "device_link.h"
+#include "device_string.h"
+#include "link_test_doubles.h"
+#include "sim/sim_server.h"
+#include "stream/stream_transport.h"
+#include "stream_test_peer.h"
+
+namespace korvel {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using testing::Frame;
+using testing::ReadFrame;
+using testing::UnixPeer;
+using testing::WriteAll;
+
+// Short enough to keep time-out tests quick; long enough for a loaded box.
+constexpr int kShortTimeoutMs = 250;
+
+StreamEndpoint EndpointOf(const std::string& device) {
+    StreamEndpoint e;
+    std::string error;
+    EXPECT_TRUE(ParseStreamEndpoint(device, e, error)) << error;
+    return e;
+}
+
+const Bytes kRead{0x7A, 0xA2, 0x09, 0x01};
+
+Bytes Reply18() {
+    Bytes r(18);
+    for (int i = 0; i < 18; ++i) {
+        r[i] = static_cast<uint8_t>(i);
+    }
+    return r;
+}
+
+TEST(StreamTransportTest, CountProbesAConnectionThatSendsNothing) {
+    std::mutex mutex;
+    std::vector<std::size_t> bytesSeen;
+    UnixPeer peer([&](int fd, int) {
+        uint8_t b[16];
+        std::size_t total = 0;
+        for (ssize_t n; (n = ::read(fd, b, sizeof b)) > 0;) {
+            total += static_cast<std::size_t>(n);
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        bytesSeen.push_back(total);
+    });
+    StreamTransport transport(EndpointOf(peer.Device()), kShortTimeoutMs);
+    EXPECT_EQ(transport.CountDevices(), 1);
+    EXPECT_FALSE(transport.IsOpen());
+    StreamTransport absent(EndpointOf("unix:/tmp/korvel-nobody-here.sock"), kShortTimeoutMs);
+    EXPECT_EQ(absent.CountDevices(), 0);
+    EXPECT_FALSE(absent.OpenDevice());
+}
+
+TEST(StreamTransportTest, OneFramePerCommandAndPerReply) {
+    Bytes received;
+    UnixPeer peer([&](int fd, int) {
+        uint8_t header[2];
+        if (!testing::ReadExactly(fd, header, 2)) {
+            return;
+        }
+        received.assign(header, header + 2);
+        Bytes payload(header[0]);
+        testing::ReadExactly(fd, payload.data(), payload.size());
+        received.insert(received.end(), payload.begin(), payload.end());
+        // The reply dribbles in: the transport must join the pieces.
+        const Bytes frame = Frame(Reply18());
+        for (std::size_t at = 0; at < frame.size(); at += 5) {
+            WriteAll(fd, Bytes(frame.begin() + at, frame.begin() + std::min(frame.size(), at + 5)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ReadFrame(fd, payload);  // hold the connection until the client leaves
+    });
+    StreamTransport transport(EndpointOf(peer.Device()), 2000);
+    ASSERT_TRUE(transport.OpenDevice());
+    EXPECT_EQ(transport.WriteBlock(kRead.data(), 4), 4);
+    uint8_t buffer[64] = {};
+    EXPECT_EQ(transport.ReadBlock(buffer, 64), 18);
+    EXPECT_EQ(Bytes(buffer, buffer + 18), Reply18());
+    transport.CloseDevice();
+    EXPECT_EQ(received, (Bytes{0x04, 0x00, 0x7A, 0xA2, 0x09, 0x01}));
+}
+
+TEST(StreamTransportTest, ALateFrameNeverLandsInALaterTransfer) {
+    UnixPeer peer([](int fd, int connection) {
+        Bytes command;
+        while (ReadFrame(fd, command)) {
+            if (connection == 0) {
+                // Too late: the transport has given up and closed by then.
+                std::this_thread::sleep_for(std::chrono::milliseconds(2 * kShortTimeoutMs));
+            }
+            Bytes reply = Reply18();
+            reply[0] = static_cast<uint8_t>(connection);
+            if (!WriteAll(fd, Frame(reply))) {
+                return;
+            }
+        }
+    });
+    StreamTransport transport(EndpointOf(peer.Device()), kShortTimeoutMs);
+    ASSERT_TRUE(transport.OpenDevice());
+    transport.WriteBlock(kRead.data(), 4);
+    uint8_t buffer[64] = {};
+    EXPECT_EQ(transport.ReadBlock(buffer, 64), 0);
+    EXPECT_FALSE(transport.IsOpen());
+    EXPECT_EQ(transport.WriteBlock(kRead.data(), 4), 0);
+
+    ASSERT_TRUE(transport.OpenDevice());
+    transport.WriteBlock(kRead.data(), 4);
+    EXPECT_EQ(transport.ReadBlock(buffer, 64), 18);
+    EXPECT_EQ(buffer[0], 1);  // the reply of the second connection
+}
+
+TEST(StreamTransportTest, OddFramesAreReportedByTheirLength) {
+    UnixPeer peer([](int fd, int) {
+        Bytes command;
+        const Bytes replies[] = {Bytes{}, Bytes(65535, 0x5A), Bytes(17, 1), Bytes(19, 2)};
+        for (const Bytes& reply : replies) {
+            if (!ReadFrame(fd, command) || !WriteAll(fd, Frame(reply))) {
+                return;
+            }
+        }
+        ReadFrame(fd, command);
+    });
+    StreamTransport transport(EndpointOf(peer.Device()), 2000);
+    ASSERT_TRUE(transport.OpenDevice());
+    uint8_t buffer[66] = {};
+    for (const int expected : {0, 65535, 17, 19}) {
+        transport.WriteBlock(kRead.data(), 4);
+        EXPECT_EQ(transport.ReadBlock(buffer, 64), expected);
+        EXPECT_TRUE(transport.IsOpen());
+    }
+    EXPECT_EQ(buffer[64], 0);  // nothing past the buffer given
+}
+
+TEST(StreamTransportTest, UnaskedFramesAndCutFramesDropTheConnection) {
+    UnixPeer peer([](int fd, int connection) {
+        Bytes command;
+        if (!ReadFrame(fd, command)) {
+            return;
+        }
+        if (connection == 0) {
+            WriteAll(fd, Frame(Bytes(2, 0)));
+            WriteAll(fd, Frame(Bytes(2, 0)));  // answers nothing
+        } else {
+            WriteAll(fd, Frame(Bytes(5, 0), 18));  // promises 18, stalls
+        }
+        ReadFrame(fd, command);
+    });
+    StreamTransport transport(EndpointOf(peer.Device()), kShortTimeoutMs);
+    uint8_t buffer[64];
+    ASSERT_TRUE(transport.OpenDevice());
+    transport.WriteBlock(kRead.data(), 4);
+    EXPECT_EQ(transport.ReadBlock(buffer, 64), 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let the extra frame arrive
+    EXPECT_EQ(transport.WriteBlock(kRead.data(), 4), 0);
+    EXPECT_FALSE(transport.IsOpen());
+
+    ASSERT_TRUE(transport.OpenDevice());
+    transport.WriteBlock(kRead.data(), 4);
+    EXPECT_EQ(transport.ReadBlock(buffer, 64), 0);
+    EXPECT_FALSE(transport.IsOpen());
+}
+
+TEST(StreamTransportTest, PeerLeavingEndsTheTransferAtOnce) {
+    UnixPeer peer([](int fd, int) {
+        Bytes command;
+        ReadFrame(fd, command);
+    });
+    // A long time-out that the test must not wait for.
+    StreamTransport transport(EndpointOf(peer.Device()), 60000);
+    ASSERT_TRUE(transport.OpenDevice());
+    transport.WriteBlock(kRead.data(), 4);
+    uint8_t buffer[64];
+    EXPECT_EQ(transport.ReadBlock(buffer, 64), 0);
+    EXPECT_FALSE(transport.IsOpen());
+    EXPECT_EQ(transport.ReadBlock(buffer, 64), 0);
+}
+
+TEST(StreamTransportTest, InterruptCutsAWaitShort) {
+    std::atomic<bool> release{false};
+    UnixPeer peer([&](int fd, int) {
+        Bytes command;
+        ReadFrame(fd, command);
+        pollfd p{fd, POLLIN, 0};
+        ::poll(&p, 1, 30000);  // silent until the client goes
+    });
+    StreamTransport transport(EndpointOf(peer.Device()), 60000);
+    ASSERT_TRUE(transport.OpenDevice());
+    transport.WriteBlock(kRead.data(), 4);
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        transport.Interrupt();
+    });
+    uint8_t buffer[64];
+    EXPECT_EQ(transport.ReadBlock(buffer, 64), 0);
+    stopper.join();
+    EXPECT_FALSE(transport.IsOpen());
+    // Stopping is for good: nothing waits any more.
+    EXPECT_FALSE(transport.OpenDevice());
+    EXPECT_EQ(transport.CountDevices(), 0);
+}
+
+TEST(StreamTransportTest, RefusesBlocksThatDoNotFitAFrame) {
+    UnixPeer peer([](int fd, int) {
+        Bytes command;
+        ReadFrame(fd, command);
+    });
+    StreamTransport transport(EndpointOf(peer.Device()), kShortTimeoutMs);
+    ASSERT_TRUE(transport.OpenDevice());
+    const Bytes huge(65536, 0);
+    EXPECT_EQ(transport.WriteBlock(huge.data(), 65536), 0);
+    EXPECT_EQ(transport.WriteBlock(nullptr, 4), 0);
+    EXPECT_EQ(transport.WriteBlock(kRead.data(), 0), 0);
+    EXPECT_EQ(transport.WriteBlock(kRead.data(), -1), 0);
+}
+
+// The served simulator over TCP, driven through the device link. A late
+// reply overruns the time-out by well less than one time-out, so the server
+// is free again before the reconnected link waits for its next reply.
+constexpr int kServedTimeoutMs = 500;
+
+class ServedSimTest : public ::testing::Test {
+  protected:
+    void Start(SimServerOptions options = {}) {
+        instrument = std::make_shared<SimInstrument>();
+        server = std::make_unique<SimServer>(instrument, options);
+        std::string error;
+        StreamEndpoint anyPort;
+        anyPort.kind = StreamEndpoint::Kind::Tcp;
+        anyPort.host = "127.0.0.1";
+        ASSERT_TRUE(server->Listen(anyPort, error)) << error;
+        thread = std::thread([this] { server->Serve(); });
+        transport = std::make_unique<StreamTransport>(server->BoundEndpoint(), kServedTimeoutMs);
+        link = std::make_unique<DeviceLink>(*transport, state, window);
+    }
+    void TearDown() override {
+        link.reset();
+        transport.reset();
+        if (server) {
+            server->Stop();
+            thread.join();
+        }
+    }
+    bool Connect() {
+        if (link->CountDevices() != 1 || !link->OpenDevice()) {
+            return false;
+        }
+        state.linkUp.store(1);
+        return true;
+    }
+
+    std::shared_ptr<SimInstrument> instrument;
+    std::unique_ptr<SimServer> server;
+    std::thread thread;
+    std::unique_ptr<StreamTransport> transport;
+    MeasurementState state;
+    testing::RecordingWindow window;
+    std::unique_ptr<DeviceLink> link;
+};
+
+TEST_F(ServedSimTest, TheLinkWorksOverTcp) {
+    Start();
+    ASSERT_TRUE(Connect());
+    link->SetFrequency(TuningWord(14.27));
+    DetectorReading r;
+    link->ReadDetectors(kInputPowerRecord, r);
+    EXPECT_EQ(r.calAmp, 3000);
+    EXPECT_EQ(r.calPhase, 2600);
+    uint8_t page[32] = {};
+    PackCalRecord(CalRecord{3000, 2400, 2600, 2000}, page);
+    link->WriteCalPage(6, 0, page);
+    EXPECT_TRUE(window.messages.empty());
+    EXPECT_NEAR(instrument->TunedMHz(), 14.27, 1e-7);
+    EXPECT_EQ(instrument->Record(kInputPowerRecord).ref, 2400);
+    EXPECT_EQ(server->Replies(), 3u);
+}
+
+TEST_F(ServedSimTest, FaultsOnTheWireGiveOneMessageAndTheLinkRecovers) {
+    Start();
+    const SimFault faults[] = {
+        {SimFaultKind::NoReply},         {SimFaultKind::LateReply, kServedTimeoutMs + 100},
+        {SimFaultKind::ReplyLength, 19}, {SimFaultKind::Garbage, 3},
+        {SimFaultKind::HugeFrame},       {SimFaultKind::TruncatedFrame, 4}};
+    for (const SimFault& fault : faults) {
+        SCOPED_TRACE(static_cast<int>(fault.kind));
+        window.messages.clear();
+        if (!transport->IsOpen()) {
+            ASSERT_TRUE(Connect());
+        }
+        state.linkUp.store(1);
+        instrument->ArmFault(fault);
+        DetectorReading r;
+        r.liveAmp = 1234;
+        link->ReadDetectors(3, r);
+        link->ReadDetectors(3, r);
+        EXPECT_EQ(window.messages.size(), 1u);
+        EXPECT_EQ(r.liveAmp, 1234);
+        // Reconnect as the worker does; the next reply is the right one.
+        link->CloseDevice();
+        ASSERT_TRUE(Connect());
+        link->ReadDetectors(kInputPowerRecord, r);
+        EXPECT_EQ(r.calAmp, 3000);
+        EXPECT_EQ(window.messages.size(), 1u);
+    }
+}
+
+TEST_F(ServedSimTest, UnplugClosesTheEndpointUntilReplug) {
+    SimServerOptions options;
+    options.unplugAfterReplies = 2;
+    options.replugAfterMs = 200;
+    Start(options);
+    ASSERT_TRUE(Connect());
+    DetectorReading r;
+    link->ReadDetectors(0, r);
+    link->ReadDetectors(0, r);
+    EXPECT_TRUE(window.messages.empty());
+    link->ReadDetectors(0, r);
+    EXPECT_EQ(window.messages.size(), 1u);
+    link->CloseDevice();
+    // Unplugged for a moment, then present again: poll as the worker would.
+    bool sawGone = false;
+    bool back = false;
+    for (int i = 0; i < 250 && !back; ++i) {
+        const int count = link->CountDevices();
+        sawGone = sawGone || count == 0;
+        back = sawGone && count == 1;
+        if (!back) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    EXPECT_TRUE(sawGone);
+    ASSERT_TRUE(back);
+    ASSERT_TRUE(Connect());
+    link->ReadDetectors(kInputPowerRecord, r);
+    EXPECT_EQ(r.calAmp, 3000);
+}
+
+}  // namespace
+}  // namespace korvel

@@ -1,0 +1,28 @@
+#include "device_string.h"
+
+#include "platform_transport.h"
+#include "sim/sim_transport.h"
+#include "stream/stream_transport.h"
+
+namespace korvel {
+
+std::unique_ptr<DeviceTransport> MakeTransport(const std::string& device, std::string& error,
+                                               Clock* simClock) {
+    if (device.empty()) {
+        return MakePlatformTransport();
+    }
+    if (device == kSimDevice) {
+        return std::make_unique<SimTransport>(std::make_shared<SimInstrument>(), simClock);
+    }
+    if (LooksLikeStreamEndpoint(device)) {
+        StreamEndpoint endpoint;
+        if (!ParseStreamEndpoint(device, endpoint, error)) {
+            return nullptr;
+        }
+        return std::make_unique<StreamTransport>(endpoint);
+    }
+    error = "Unknown device \"" + device + "\": use sim, unix:PATH or tcp:HOST:PORT.";
+    return nullptr;
+}
+
+}  // namespace korvel

@@ -1,0 +1,23 @@
+// Picks the lower layer of the device link from a device string:
+//   "sim"            the simulated instrument, in process
+//   "unix:PATH"      an instrument process on a Unix-domain socket
+//   "tcp:HOST:PORT"  an instrument process over TCP
+//   ""               the platform's own instrument layer
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "clock.h"
+#include "device_transport.h"
+
+namespace korvel {
+
+inline constexpr const char* kSimDevice = "sim";
+
+// Returns null with a message in `error` for a string it cannot use. The
+// simulated instrument's time-outs advance `simClock` when one is given.
+std::unique_ptr<DeviceTransport> MakeTransport(const std::string& device, std::string& error,
+                                               Clock* simClock = nullptr);
+
+}  // namespace korvel

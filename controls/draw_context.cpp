@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QHash>
 #include <QPaintEngine>
+#include <QStaticText>
+#include <QtMath>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -15,10 +17,33 @@ thread_local TextRecorder* t_activeRecorder = nullptr;
 
 QPen SolidPen(ColorRef color, int width) {
     if (width <= 1) {
-        // Flat caps make a one-pixel line stop short of its end point.
-        return QPen(ToQColor(color), 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+        // A cosmetic pen takes the raster engine's fast line path; flat caps
+        // make the line stop short of its end point.
+        return QPen(ToQColor(color), 0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     }
     return QPen(ToQColor(color), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+// Texts laid out once and kept: the controls draw the same labels on every
+// paint, and laying a text out costs more than drawing it.
+const QStaticText& LaidOutText(const QString& text, const QFont& font) {
+    constexpr int kMaxCached = 512;
+    static thread_local QHash<QString, QStaticText> cache;
+    QString key = font.key();
+    key += QChar(0);
+    key += text;
+    auto found = cache.constFind(key);
+    if (found == cache.constEnd()) {
+        if (cache.size() >= kMaxCached) {
+            cache.clear();
+        }
+        QStaticText laidOut(text);
+        laidOut.setTextFormat(Qt::PlainText);
+        laidOut.setPerformanceHint(QStaticText::AggressiveCaching);
+        laidOut.prepare(QTransform(), font);
+        found = cache.insert(key, laidOut);
+    }
+    return found.value();
 }
 
 }  // namespace
@@ -142,6 +167,8 @@ void DrawContext::ResetState() {
 }
 
 void DrawContext::SelectPen(ColorRef color, int width) {
+    m_penColor = color;
+    m_penWidth = width;
     if (m_painter != nullptr) {
         m_painter->setPen(SolidPen(color, width));
     }
@@ -182,10 +209,26 @@ void DrawContext::SetClipRegion(const QRegion* region) {
 }
 
 void DrawContext::LineTo(int x, int y) {
-    if (m_painter != nullptr) {
-        m_painter->drawLine(m_position, QPoint(x, y));
-    }
+    const QPoint from = m_position;
     m_position = QPoint(x, y);
+    if (m_painter == nullptr) {
+        return;
+    }
+    if (m_penWidth <= 1 && (from.y() == y || from.x() == x) && from != m_position) {
+        // Axis-aligned one-pixel lines are spans: filling them is far cheaper
+        // than stroking, and covers the same pixels (end point left out).
+        QRect span;
+        if (from.y() == y) {
+            span = x > from.x() ? QRect(from.x(), y, x - from.x(), 1)
+                                : QRect(x + 1, y, from.x() - x, 1);
+        } else {
+            span = y > from.y() ? QRect(x, from.y(), 1, y - from.y())
+                                : QRect(x, y + 1, 1, from.y() - y);
+        }
+        m_painter->fillRect(span, ToQColor(m_penColor));
+        return;
+    }
+    m_painter->drawLine(from, m_position);
 }
 
 void DrawContext::SetPixel(int x, int y, ColorRef color) {
@@ -230,26 +273,26 @@ void DrawContext::TextOut(int x, int y, const QString& text) {
     if (m_painter == nullptr || text.isEmpty()) {
         return;
     }
-    const int width = m_painter->fontMetrics().horizontalAdvance(text);
+    const QStaticText& laidOut = LaidOutText(text, m_font);
+    const int width = qCeil(laidOut.size().width());
     int left = x;
     if ((m_textAlign & kTaCenter) == kTaCenter) {
         left = x - width / 2;
     } else if ((m_textAlign & kTaRight) == kTaRight) {
         left = x - width;
     }
-    int baseline = y + m_ascent;
+    int top = y;
     if ((m_textAlign & kTaBaseline) == kTaBaseline) {
-        baseline = y;
+        top = y - m_ascent;
     } else if ((m_textAlign & kTaBottom) == kTaBottom) {
-        baseline = y - m_descent;
+        top = y - m_ascent - m_descent;
     }
     if (!m_bkTransparent) {
-        m_painter->fillRect(QRect(left, baseline - m_ascent, width, m_ascent + m_descent),
-                            ToQColor(m_bkColor));
+        m_painter->fillRect(QRect(left, top, width, m_ascent + m_descent), ToQColor(m_bkColor));
     }
     const QPen pen = m_painter->pen();
     m_painter->setPen(ToQColor(m_textColor));
-    m_painter->drawText(QPoint(left, baseline), text);
+    m_painter->drawStaticText(QPoint(left, top), laidOut);
     m_painter->setPen(pen);
 }
 

@@ -117,6 +117,8 @@ class DrawContext {
     QPainter m_ownPainter;
     QPainter* m_painter = nullptr;
     QPoint m_position;
+    ColorRef m_penColor = RGB(0, 0, 0);
+    int m_penWidth = 1;
     ColorRef m_textColor = RGB(0, 0, 0);
     ColorRef m_bkColor = RGB(255, 255, 255);
     bool m_bkTransparent = false;

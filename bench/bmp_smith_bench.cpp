@@ -1,0 +1,56 @@
+// Real-time cost of saving the view and of one Smith panel paint, at the
+// window's size (1235 × 710 captured pixels).
+#include <benchmark/benchmark.h>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include "bmp_writer.h"
+#include "measurement_state.h"
+#include "smith_panel.h"
+
+namespace {
+
+QImage WindowPicture() {
+    QImage picture(1235, 710, QImage::Format_RGB32);
+    picture.fill(qRgb(240, 240, 240));
+    QPainter painter(&picture);
+    korvel::MeasurementState state;
+    state.smithGammaMag.store(0.5);
+    korvel::PaintSmithPanel(painter, state, 14270, 5.0);
+    painter.fillRect(430, 20, 700, 600, QColor(30, 60, 90));
+    return picture;
+}
+
+void BM_EncodeBmp(benchmark::State& s) {
+    const QImage picture = WindowPicture();
+    const int depth = static_cast<int>(s.range(0));
+    for (auto _ : s) {
+        benchmark::DoNotOptimize(korvel::EncodeBmp(picture, depth));
+    }
+}
+BENCHMARK(BM_EncodeBmp)->Arg(1)->Arg(4)->Arg(8)->Arg(24)->Arg(32)->Unit(benchmark::kMillisecond);
+
+void BM_PaintSmithPanel(benchmark::State& s) {
+    QImage surface(1235, 709, QImage::Format_RGB32);
+    korvel::MeasurementState state;
+    state.smithGammaMag.store(0.5);
+    for (auto _ : s) {
+        QPainter painter(&surface);
+        korvel::PaintSmithPanel(painter, state, 14270, 5.0);
+    }
+}
+BENCHMARK(BM_PaintSmithPanel)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

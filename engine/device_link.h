@@ -33,9 +33,12 @@ struct CalRecord {
 inline constexpr uint16_t kOpenPortRecord = 767;
 inline constexpr uint16_t kInputPowerRecord = 768;
 
-// round((f - 1) * 20) cut to 16 bits; defined for every input (NaN -> 0).
+// round((f - 1) * 20) cut to 16 bits: the truncation of (f - 1) * 20 + 0.5,
+// wrapped to 16 bits like an integer cast (0.9 MHz gives 65535). Defined for
+// every input: NaN and +-infinity give 0, huge values keep their low 16 bits.
 uint16_t CalibrationIndex(double freqMHz);
-// f * 35791352 rounded, low 32 bits; defined for every input (NaN -> 0).
+// f * 35791352 rounded, low 32 bits, wrapped the same way. NaN and
+// +-infinity give 0.
 uint32_t TuningWord(double freqMHz);
 
 // Serialises a record into 8 bytes and back (little-endian words).
@@ -43,7 +46,7 @@ void PackCalRecord(const CalRecord& record, uint8_t out[8]);
 CalRecord UnpackCalRecord(const uint8_t in[8]);
 
 class DeviceLink {
-public:
+  public:
     DeviceLink(DeviceTransport& transport, MeasurementState& state, WorkerWindow& window);
 
     int CountDevices();
@@ -59,7 +62,7 @@ public:
 
     DeviceTransport& Transport() { return transport_; }
 
-private:
+  private:
     // Sends `length` bytes, reads the reply into buffer_; true when exactly
     // `expected` bytes came back, else shows `message` and drops the link.
     bool Exchange(int length, int expected, const char* message);

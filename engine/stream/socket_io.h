@@ -45,8 +45,9 @@ bool WaitForWake(const Waker& waker, int timeoutMs);
 // Connects within timeoutMs; kNoSocket on failure, with a message in `error`.
 SocketHandle Connect(const StreamEndpoint& endpoint, int timeoutMs, const Waker* waker,
                      std::string& error);
-// Binds and listens. A Unix path that holds a stale socket is replaced; any
-// other file there is left alone and reported.
+// Binds and listens. A Unix path that holds a stale socket is replaced; a
+// socket someone still listens on, or any other file, is left alone and
+// reported.
 SocketHandle Listen(const StreamEndpoint& endpoint, std::string& error);
 // The port a TCP listener got (for port 0 in the endpoint); 0 if unknown.
 uint16_t LocalPort(SocketHandle listener);

@@ -344,3 +344,43 @@ TEST_F(ServedSimTest, UnplugClosesTheEndpointUntilReplug) {
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+TEST(SimServerListenTest, TakesOverOnlyAStaleSocketPath) {
+    const std::string path = testing::TempSocketPath("listen");
+    StreamEndpoint endpoint = EndpointOf("unix:" + path);
+    std::string error;
+    {
+        SimServer first(nullptr);
+        ASSERT_TRUE(first.Listen(endpoint, error)) << error;
+        SimServer second(nullptr);
+        EXPECT_FALSE(second.Listen(endpoint, error));
+        EXPECT_NE(error.find("in use"), std::string::npos) << error;
+    }
+    // A socket file left behind by a listener that died is replaced.
+    const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+    ASSERT_EQ(::bind(stale, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::close(stale);
+    SimServer third(nullptr);
+    EXPECT_TRUE(third.Listen(endpoint, error)) << error;
+}
+
+TEST(SimServerListenTest, LeavesOtherFilesAlone) {
+    const std::string path = testing::TempSocketPath("file");
+    FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    SimServer server(nullptr);
+    std::string error;
+    EXPECT_FALSE(server.Listen(EndpointOf("unix:" + path), error));
+    EXPECT_NE(error.find("not a socket"), std::string::npos) << error;
+    EXPECT_EQ(::unlink(path.c_str()), 0);  // still there
+}
+
+}  // namespace
+}  // namespace korvel

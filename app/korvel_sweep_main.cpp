@@ -1,0 +1,31 @@
+// korvel-sweep: headless measurement with the same engine as the window.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "clock.h"
+#include "device_string.h"
+#include "sweep/sweep_options.h"
+#include "sweep/sweep_run.h"
+
+int main(int argc, char** argv) {
+    using namespace korvel::sweep;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const ParseResult parsed = ParseSweepOptions(args);
+    if (!parsed.options) {
+        std::cerr << "korvel-sweep: " << parsed.error << "\n" << SweepUsage();
+        return kExitUsage;
+    }
+    if (parsed.options->help) {
+        std::cout << SweepUsage();
+        return kExitOk;
+    }
+    std::string error;
+    const auto transport = korvel::MakeTransport(parsed.options->device, error);
+    if (!transport) {
+        std::cerr << "korvel-sweep: --device: " << error << "\n" << SweepUsage();
+        return kExitUsage;
+    }
+    korvel::SteadyClock clock;
+    return RunSweep(*parsed.options, *transport, clock, std::cout, std::cerr);
+}

@@ -1,0 +1,44 @@
+// Command line of korvel-sweep. The settings are validated like the main
+// dialog's edits and start from the dialog's construction values.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvel::sweep {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNoInstrument = 2;
+inline constexpr int kExitUsage = 64;
+
+enum class OutputFormat { Csv, Json };
+
+struct SweepRange {
+    float startMHz;
+    float stopMHz;
+};
+
+struct SweepOptions {
+    std::string device;  // "" = the platform's own instrument layer
+    uint32_t smithKHz = 14270;
+    double cableM = 0.0;
+    SweepRange ranges[3] = {{6.1f, 7.9f}, {13.1f, 14.9f}, {20.1f, 21.9f}};
+    bool enabled[3] = {true, true, true};
+    int passes = 1;
+    OutputFormat format = OutputFormat::Csv;
+    double timeoutS = 10.0;
+    bool help = false;
+};
+
+struct ParseResult {
+    std::optional<SweepOptions> options;  // empty on error
+    std::string error;                    // what was wrong, for the user
+};
+
+ParseResult ParseSweepOptions(const std::vector<std::string>& args);
+
+std::string SweepUsage();
+
+}  // namespace korvel::sweep

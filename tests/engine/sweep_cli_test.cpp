@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <sstream>
+
+#include "console_window.h"
+#include "sim/sim_instrument.h"
+#include "sim/sim_transport.h"
+#include "sweep_options.h"
+#include "sweep_report.h"
+#include "sweep_run.h"
+#include "worker_test_rig.h"
+
+namespace korvel::sweep {
+namespace {
+
+ParseResult Parse(std::vector<std::string> args) {
+    return ParseSweepOptions(args);
+}
+
+TEST(SweepOptions, DefaultsAreTheDialogsStartValues) {
+    const ParseResult r = Parse({});
+    ASSERT_TRUE(r.options);
+    const SweepOptions& o = *r.options;
+    EXPECT_EQ(o.device, "");
+    EXPECT_EQ(o.smithKHz, 14270u);
+    EXPECT_EQ(o.cableM, 0.0);
+    EXPECT_EQ(o.ranges[0].startMHz, 6.1f);
+    EXPECT_EQ(o.ranges[2].stopMHz, 21.9f);
+    EXPECT_TRUE(o.enabled[0] && o.enabled[1] && o.enabled[2]);
+    EXPECT_EQ(o.passes, 1);
+    EXPECT_EQ(o.format, OutputFormat::Csv);
+    EXPECT_EQ(o.timeoutS, 10.0);
+}
+
+TEST(SweepOptions, EveryOptionInBothSpellings) {
+    const ParseResult r =
+        Parse({"--device", "tcp:localhost:7720", "--smith=50000", "--cable", " 1000 ", "--range1",
+               "1:60", "--range2=60:1", "--range3", "13.5:14.25", "--disable", "1", "--disable=3",
+               "--passes", "3", "--format", "json", "--timeout", "0.5"});
+    ASSERT_TRUE(r.options) << r.error;
+    const SweepOptions& o = *r.options;
+    EXPECT_EQ(o.device, "tcp:localhost:7720");
+    EXPECT_EQ(o.smithKHz, 50000u);
+    EXPECT_EQ(o.cableM, 1000.0);
+    EXPECT_EQ(o.ranges[0].startMHz, 1.0f);
+    EXPECT_EQ(o.ranges[1].startMHz, 60.0f);  // a falling range is allowed, like the dialog
+    EXPECT_EQ(o.ranges[2].stopMHz, 14.25f);
+    EXPECT_FALSE(o.enabled[0]);
+    EXPECT_TRUE(o.enabled[1]);
+    EXPECT_FALSE(o.enabled[2]);
+    EXPECT_EQ(o.passes, 3);
+    EXPECT_EQ(o.format, OutputFormat::Json);
+    EXPECT_EQ(o.timeoutS, 0.5);
+    EXPECT_TRUE(Parse({"-h"}).options->help);
+}
+
+TEST(SweepOptions, BadValuesAreRefusedWithTheDialogsMessages) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--smith", "50001"}, "--smith: Enter an integer between 1000 and 50000."},
+        {{"--smith", "-5"}, "--smith: Enter a positive integer."},
+        {{"--smith", "99999999999"}, "--smith: Enter a positive integer."},
+        {{"--smith", ""}, "--smith: Enter a positive integer."},
+        {{"--cable", "1000.5"}, "--cable: Enter a number between 0 and 1000."},
+        {{"--cable", "nan"}, "--cable: Enter a number."},
+        {{"--cable", "1e999"}, "--cable: Enter a number."},
+        {{"--range1", "abc:7"}, "--range1: Enter a number."},
+        {{"--range2", "0.5:7"}, "--range2: Enter a number between 1 and 60."},
+        {{"--range3", "7"}, "--range3: expected START:STOP in MHz"},
+        {{"--range3", "1:2:3"}, "--range3: expected START:STOP in MHz"},
+        {{"--disable", "4"}, "--disable: expected 1, 2 or 3"},
+        {{"--passes", "0"}, "--passes: expected a whole number from 1 to 1000000"},
+        {{"--format", "xml"}, "--format: expected csv or json"},
+        {{"--timeout", "-1"}, "--timeout: expected seconds, more than 0 and at most 86400"},
+        {{"--timeout", "inf"}, "--timeout: expected seconds, more than 0 and at most 86400"},
+        {{"--smith"}, "--smith: missing value"},
+        {{"--frobnicate"}, "--frobnicate: unknown option"},
+    };
+    for (const auto& [args, message] : cases) {
+        const ParseResult r = ParseSweepOptions(args);
+        EXPECT_FALSE(r.options) << message;
+        EXPECT_EQ(r.error, message);
+    }
+}
+
+SweepReport SampleReport() {
+    MeasurementState state;
+    DialogSettings settings;
+    for (std::size_t i = 0; i < kSweepPoints; ++i)
+        state.vswr2Points[i] = 1.0 + i / 7.0;
+    state.s21Points[3] = -0.1;
+    state.smithGammaMag = 0.5;
+    settings.m_cableLengthM = 5.0;
+    return BuildReport(state, settings);
+}
+
+TEST(SweepReport, FrequenciesAndCablePortFollowTheSettings) {
+    const SweepReport r = SampleReport();
+    EXPECT_EQ(r.channels[0].name, "VSWR1");
+    EXPECT_EQ(r.channels[3].name, "S21");
+    EXPECT_EQ(r.channels[0].freqMHz[0], static_cast<double>(6.1f));
+    EXPECT_NEAR(r.channels[0].freqMHz[199], 7.891, 1e-6);
+    EXPECT_EQ(r.channels[3].freqMHz, r.channels[2].freqMHz);
+    EXPECT_EQ(r.channels[1].values[7], 2.0);
+    // 0.5 at angle 0 through 5 m at 14270 kHz: "25-32j" on the panel.
+    EXPECT_NEAR(r.cableR, 25.0, 0.5);
+    EXPECT_NEAR(r.cableX, -32.0, 0.5);
+}
+
+TEST(SweepReport, CsvRoundTripsEveryDouble) {
+    const SweepReport r = SampleReport();
+    std::ostringstream out;
+    WriteCsv(out, r);
+    std::istringstream in(out.str());
+    std::string line;
+    int comments = 0;
+    while (std::getline(in, line) && line[0] == '#')
+        ++comments;
+    EXPECT_EQ(comments, 10);
+    EXPECT_EQ(line, "channel,index,freq_mhz,value");
+    int rows = 0;
+    while (std::getline(in, line)) {
+        const int c = rows / 200;
+        const int i = rows % 200;
+        std::istringstream fields(line);
+        std::string name, index, freq, value;
+        std::getline(fields, name, ',');
+        std::getline(fields, index, ',');
+        std::getline(fields, freq, ',');
+        std::getline(fields, value, ',');
+        ASSERT_EQ(name, r.channels[c].name);
+        ASSERT_EQ(std::stoi(index), i);
+        ASSERT_EQ(std::strtod(freq.c_str(), nullptr), r.channels[c].freqMHz[i]) << line;
+        ASSERT_EQ(std::strtod(value.c_str(), nullptr), r.channels[c].values[i]) << line;
+        ++rows;
+    }
+    EXPECT_EQ(rows, 800);
+}
+
+TEST(SweepReport, JsonStaysValidForNonFiniteNumbers) {
+    SweepReport r = SampleReport();
+    r.rfPowerDbm = std::numeric_limits<double>::quiet_NaN();
+    r.cableR = std::numeric_limits<double>::infinity();
+    r.channels[0].values[5] = -std::numeric_limits<double>::infinity();
+    std::ostringstream out;
+    WriteJson(out, r);
+    const std::string json = out.str();
+    EXPECT_EQ(json.rfind("{\"smith\":{\"freq_khz\":14270,\"gamma_mag\":0.5,", 0), 0u);
+    EXPECT_NE(json.find("\"cable_r\":null"), std::string::npos);
+    EXPECT_NE(json.find("\"rf_power_dbm\":null"), std::string::npos);
+    EXPECT_NE(json.find(",null,"), std::string::npos);
+    EXPECT_EQ(json.find("nan"), std::string::npos);
+    EXPECT_EQ(json.find("inf"), std::string::npos);
+    EXPECT_NE(json.find("{\"name\":\"S21\",\"freq_mhz\":["), std::string::npos);
+    EXPECT_EQ(json.substr(json.size() - 3), "]}\n");
+}
+
+TEST(SweepRun, PassesOnTheSimulatorThenPrints) {
+    auto sim = std::make_shared<SimInstrument>(3);
+    SimTransport transport(sim);
+    FakeClock clock;
+    SweepOptions o;
+    o.passes = 2;
+    o.format = OutputFormat::Json;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunSweep(o, transport, clock, out, err), kExitOk);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(out.str().rfind("{\"smith\":{\"freq_khz\":14270,", 0), 0u);
+    // Two passes with the Smith point: 2 * 8.75 s plus the 500 ms before opening.
+    EXPECT_EQ(clock.Now(), Milliseconds(500 + 2 * 8750));
+}
+
+TEST(SweepRun, NoInstrumentGivesUpAfterTheTimeout) {
+    testing::ScriptedInstrument none;
+    none.devices = 0;
+    FakeClock clock;
+    SweepOptions o;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunSweep(o, none, clock, out, err), kExitNoInstrument);
+    EXPECT_EQ(err.str(), "korvel-sweep: no instrument found within 10 s\n");
+    EXPECT_EQ(out.str(), "");
+    EXPECT_GT(clock.Now(), Milliseconds(10000));
+}
+
+TEST(SweepRun, LinkErrorsGoToTheErrorStreamAndTheRunGoesOn) {
+    testing::ScriptedInstrument instrument;
+    for (int n = 0; n < 767; ++n)
+        instrument.memory[n] = {2950, 2950, 2950, 2446};
+    instrument.memory[767] = {1475, 2950, 2950, 0};
+    instrument.live = [](uint32_t) { return testing::LiveWords{2950, 2950, 2950, 2446}; };
+    instrument.failCommand = 10;
+    FakeClock clock;
+    SweepOptions o;
+    o.passes = 2;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunSweep(o, instrument, clock, out, err), kExitOk);
+    EXPECT_EQ(err.str(), "korvel-sweep: USB Link Error！\n");
+    EXPECT_NE(out.str().find("VSWR3,199,"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvel::sweep

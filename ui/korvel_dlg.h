@@ -1,0 +1,146 @@
+// The program's one window: a fixed-size dialog that holds the user's settings
+// (its DialogSettings members), owns the four line charts, the RF-power meter
+// and the USB-link lamp, starts the sweep worker and refreshes the charts and
+// the meter every 100 ms from MeasurementState.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QImage>
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "clock.h"
+#include "color_ref.h"
+#include "device_transport.h"
+#include "dialog_settings.h"
+#include "dis_line.h"
+#include "led.h"
+#include "measurement_state.h"
+#include "meter.h"
+#include "progress_lines.h"
+#include "worker_window.h"
+
+class QAction;
+class QLineEdit;
+class QPushButton;
+
+namespace korvel {
+
+class SweepWorker;
+class WorkerWindowBridge;
+
+struct DialogOptions {
+    // Enables "Zo Calebration" and "Pin Calebration" for owners of the
+    // reference load and signal source (off by default, as laid out).
+    bool enableCalibration = false;
+    // Wraps the window interface before the worker gets it (for example so a
+    // simulated bench follows the calibration prompts). Null: no wrapper.
+    std::function<std::unique_ptr<WorkerWindow>(WorkerWindow&)> wrapWorkerWindow;
+    // The 100 ms refresh timer; tests drive OnTimer() themselves.
+    bool startRefreshTimer = true;
+};
+
+class CKORVELDlg : public QDialog, public DialogSettings {
+    Q_OBJECT
+
+  public:
+    CKORVELDlg(MeasurementState& state, DeviceTransport& transport, Clock& clock,
+               DialogOptions options = {}, QWidget* parent = nullptr);
+    ~CKORVELDlg() override;
+
+    QIcon m_hIcon;
+    CDisLine m_chartVswr1;
+    CDisLine m_chartVswr2;
+    CDisLine m_chartVswr3;
+    CDisLine m_chartS21;
+    CMeter m_meter;
+    CLed m_led;
+
+    // Start-up: loads the edits, configures charts, meter and lamp, starts the
+    // refresh timer and last the worker. Runs once, when first shown.
+    bool OnInitDialog();
+    // One 100 ms refresh: lamp flash every sixth tick while the link is up,
+    // charts and meter invalidated, input power copied to the meter.
+    void OnTimer();
+    // Load (false) or save and validate (true) between the controls and the
+    // members; false when an entry was refused (after showing why).
+    bool UpdateData(bool saveAndValidate);
+
+    // Commands.
+    void OnSubmitSmith();
+    void OnSubmitScan();
+    void OnZoCalibration();
+    void OnPinCalibration();
+    void OnSaveView();
+    void OnVswr1Color();
+    void OnVswr2Color();
+    void OnVswr3Color();
+    void OnS21Color();
+    void OnBackgroundColor();
+    void OnCoordinateColor();
+    void OnPointerMove(int x, int y);
+    void OnAbout();
+
+    // The control of the layout with this id (the frames' ids give the charts
+    // and the meter that stand on them), or null.
+    QWidget* Control(int id) const;
+    QLineEdit* Edit(int id) const;
+    int TickCount() const { return m_tickCount; }
+    MeasurementState& State() { return state_; }
+    // The bridge through which the worker reaches this window.
+    WorkerWindowBridge& Bridge() { return *bridge_; }
+    QAction* AboutAction() const { return aboutAction_; }
+    // Stops and joins the worker (also while it waits on one of its messages).
+    void StopWorker();
+
+  signals:
+    // "&About KORVEL..." was chosen; the application shows its About box.
+    void aboutRequested();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void done(int result) override;
+#ifdef Q_OS_WIN
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
+
+  private:
+    void BuildControls();
+    void CreateProgressOverlays();
+    void AddAboutEntry();
+    void ConfigureCharts();
+    void ConfigureMeter();
+    void CreateLamp();
+    void StartWorker();
+    void ApplyFrequencyPlans();
+    // Shows a refusal, puts the focus on the edit with its text selected.
+    bool Refuse(int editId, const std::string& message);
+    std::optional<ColorRef> ChooseColor(ColorRef initial);
+    void ChooseCurveColor(CDisLine& chart);
+    bool ConfirmAlarm(const char* text);
+    std::array<CDisLine*, 4> Charts();
+
+    MeasurementState& state_;
+    DeviceTransport& transport_;
+    Clock& clock_;
+    DialogOptions options_;
+    std::map<int, QWidget*> controls_;
+    ProgressLines progressLines_;
+    WorkerWindowBridge* bridge_ = nullptr;  // child QObject of this window
+    std::unique_ptr<WorkerWindow> wrappedWindow_;
+    std::unique_ptr<SweepWorker> worker_;
+    int m_tickCount = 0;
+    QAction* aboutAction_ = nullptr;
+    int refreshTimerId_ = 0;
+    bool initialised_ = false;
+};
+
+}  // namespace korvel

@@ -1,0 +1,113 @@
+#include "worker_window_bridge.h"
+
+#include <QMessageBox>
+#include <QWidget>
+#include <algorithm>
+
+#include "app_title.h"
+
+namespace korvel {
+
+namespace {
+// The client rectangle of the Smith panel, (0, 0)-(430, 440).
+const QRect kSmithArea(0, 0, 430, 440);
+}  // namespace
+
+WorkerWindowBridge::WorkerWindowBridge(QWidget& window, const DialogSettings& settings,
+                                       ProgressLines& lines)
+    : QObject(&window), window_(window), settings_(settings), lines_(lines) {}
+
+void WorkerWindowBridge::AddProgressOverlay(QWidget* overlay) {
+    overlays_.append(overlay);
+}
+
+void WorkerWindowBridge::BeginScanPass() {
+    // Each pass starts its lines afresh, so a line shows how far this pass has come.
+    lines_.ClearAll();
+    RequestOverlayRepaint();
+}
+
+void WorkerWindowBridge::DrawProgressLine(int y, int xEnd) {
+    if (lines_.Set(y, xEnd)) {
+        RequestOverlayRepaint();
+    }
+}
+
+void WorkerWindowBridge::RequestOverlayRepaint() {
+    // One queued repaint at a time: a fast sweep cannot flood the event queue.
+    if (overlayRepaintPending_.exchange(true, std::memory_order_relaxed)) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            overlayRepaintPending_.store(false, std::memory_order_relaxed);
+            for (const auto& overlay : overlays_) {
+                if (overlay) {
+                    overlay->update();
+                }
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void WorkerWindowBridge::InvalidateSmithArea() {
+    if (smithRepaintPending_.exchange(true, std::memory_order_relaxed)) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            smithRepaintPending_.store(false, std::memory_order_relaxed);
+            window_.update(kSmithArea);
+        },
+        Qt::QueuedConnection);
+}
+
+void WorkerWindowBridge::ShowMessage(const std::string& text) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (closing_) {
+        return;
+    }
+    const uint64_t ticket = ++lastPosted_;
+    const QString qtext = QString::fromStdString(text);
+    QMetaObject::invokeMethod(
+        this, [this, qtext, ticket] { OpenMessageBox(qtext, ticket); }, Qt::QueuedConnection);
+    answered_.wait(lock, [this, ticket] { return closing_ || lastAnswered_ >= ticket; });
+}
+
+void WorkerWindowBridge::OpenMessageBox(const QString& text, uint64_t ticket) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (closing_) {
+            return;
+        }
+    }
+    auto* box =
+        new QMessageBox(QMessageBox::NoIcon, ApplicationTitle(), text, QMessageBox::Ok, &window_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QDialog::finished, this, [this, ticket] { Acknowledge(ticket); });
+    openBox_ = box;
+    box->open();  // modal for the window; the window's own loop keeps running
+}
+
+void WorkerWindowBridge::Acknowledge(uint64_t ticket) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lastAnswered_ = std::max(lastAnswered_, ticket);
+    }
+    answered_.notify_all();
+}
+
+void WorkerWindowBridge::Shutdown() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closing_ = true;
+    }
+    answered_.notify_all();
+    if (openBox_) {
+        openBox_->close();
+    }
+}
+
+}  // namespace korvel

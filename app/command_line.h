@@ -1,0 +1,26 @@
+// The korvel executable's arguments.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvel {
+
+struct CommandLine {
+    // Instrument: "" for the platform's own instrument layer, "sim" for the
+    // built-in simulated instrument, "unix:PATH" or "tcp:HOST:PORT".
+    std::string device;
+    bool enableCalibration = false;
+    bool help = false;
+    std::string error;  // not empty: the arguments were refused
+};
+
+inline constexpr int kExitUsage = 64;  // bad arguments
+
+// args excludes the program name. Options the window system reads (such as
+// -platform or -display) are left to it and not seen here.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+std::string UsageText();
+
+}  // namespace korvel

@@ -1,0 +1,42 @@
+#include "korvel_app.h"
+
+#include <QFileInfo>
+#include <clocale>
+#include <memory>
+
+#include "about_dlg.h"
+#include "korvel_dlg.h"
+#include "sim/sim_transport.h"
+#include "sim_bench_operator.h"
+
+namespace korvel {
+
+CKORVELApp::CKORVELApp(int& argc, char** argv) : QApplication(argc, argv) {
+    // The title of the program's own message boxes: the executable's name
+    // without extension.
+    setApplicationName(QFileInfo(applicationFilePath()).completeBaseName());
+    // Numbers in texts always use '.' whatever the user's locale.
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+int CKORVELApp::InitInstance(const CommandLine& options, DeviceTransport& transport) {
+    MeasurementState state;
+    SteadyClock clock;
+    DialogOptions dialogOptions;
+    dialogOptions.enableCalibration = options.enableCalibration;
+    if (auto* sim = dynamic_cast<SimTransport*>(&transport)) {
+        // The simulated bench follows what the calibration prompts ask for.
+        dialogOptions.wrapWorkerWindow = [sim](WorkerWindow& window) {
+            return std::make_unique<SimBenchOperator>(window, sim->Instrument());
+        };
+    }
+    CKORVELDlg dialog(state, transport, clock, std::move(dialogOptions));
+    QObject::connect(&dialog, &CKORVELDlg::aboutRequested, &dialog, [&dialog] {
+        CAboutDlg about(&dialog);
+        about.exec();
+    });
+    dialog.exec();
+    return 0;
+}
+
+}  // namespace korvel

@@ -1,0 +1,23 @@
+// The application object: prepares the window system, runs the main window
+// modally on the chosen instrument and ends when the window closes.
+#pragma once
+
+#include <QApplication>
+
+#include "command_line.h"
+#include "device_transport.h"
+
+namespace korvel {
+
+class CKORVELApp : public QApplication {
+    Q_OBJECT
+
+  public:
+    CKORVELApp(int& argc, char** argv);
+
+    // Runs the main window on `transport` until it closes; returns the
+    // process exit code.
+    int InitInstance(const CommandLine& options, DeviceTransport& transport);
+};
+
+}  // namespace korvel

@@ -1,0 +1,54 @@
+// korvel: the desktop front-end for the KDX7720C HF antenna analyzer.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "device_string.h"
+#include "korvel_app.h"
+
+namespace {
+
+// Options of the window system that take a value (the application object
+// reads them); ours are read from the rest.
+bool IsWindowSystemOptionWithValue(const std::string& arg) {
+    for (const char* option : {"-platform", "-display", "-style", "-qwindowgeometry",
+                               "-qwindowtitle", "-qwindowicon", "-platformpluginpath"}) {
+        if (arg == option) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> ours;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (IsWindowSystemOptionWithValue(arg)) {
+            ++i;
+            continue;
+        }
+        ours.push_back(arg);
+    }
+    const korvel::CommandLine options = korvel::ParseCommandLine(ours);
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "korvel: %s\n\n%s", options.error.c_str(),
+                     korvel::UsageText().c_str());
+        return korvel::kExitUsage;
+    }
+    if (options.help) {
+        std::fputs(korvel::UsageText().c_str(), stdout);
+        return 0;
+    }
+    std::string error;
+    const auto transport = korvel::MakeTransport(options.device, error);
+    if (!transport) {
+        std::fprintf(stderr, "korvel: %s\n", error.c_str());
+        return korvel::kExitUsage;
+    }
+    korvel::CKORVELApp app(argc, argv);
+    return app.InitInstance(options, *transport);
+}

@@ -1,0 +1,151 @@
+// The window with a running worker: progress lines, Smith repaints, the
+// worker's messages, and closing while the worker is busy or waiting.
+#include <QElapsedTimer>
+#include <QPaintEvent>
+#include <QPainter>
+#include <thread>
+
+#include "dialog_fixture.h"
+#include "worker_window_bridge.h"
+
+namespace korvel::test {
+namespace {
+
+// Counts the worker's progress lines on their way to the window.
+class CountingWindow final : public WorkerWindow {
+  public:
+    explicit CountingWindow(WorkerWindow& inner) : inner_(inner) {}
+    const DialogSettings& Settings() const override { return inner_.Settings(); }
+    void BeginScanPass() override { inner_.BeginScanPass(); }
+    void DrawProgressLine(int y, int xEnd) override {
+        lines.fetch_add(1, std::memory_order_relaxed);
+        inner_.DrawProgressLine(y, xEnd);
+    }
+    void EndScanPass() override { inner_.EndScanPass(); }
+    void InvalidateSmithArea() override { inner_.InvalidateSmithArea(); }
+    void ShowMessage(const std::string& text) override { inner_.ShowMessage(text); }
+    void PassFinished() override { inner_.PassFinished(); }
+
+    static inline std::atomic<int> lines{0};
+
+  private:
+    WorkerWindow& inner_;
+};
+
+class RunningWorkerTest : public ::testing::Test {
+  protected:
+    void Open() {
+        DialogOptions options;
+        options.startRefreshTimer = false;
+        options.wrapWorkerWindow = [](WorkerWindow& inner) {
+            return std::make_unique<CountingWindow>(inner);
+        };
+        CountingWindow::lines = 0;
+        dialog = std::make_unique<CKORVELDlg>(state, transport, clock, std::move(options));
+        dialog->show();
+    }
+    // Closes the window and returns how long the close took, in ms.
+    qint64 CloseTimed() {
+        QElapsedTimer timer;
+        timer.start();
+        dialog->reject();
+        return timer.elapsed();
+    }
+
+    MeasurementState state;
+    ScriptedTransport transport;
+    QuickClock clock;
+    std::unique_ptr<CKORVELDlg> dialog;
+};
+
+TEST_F(RunningWorkerTest, ProgressLinesShowAboveTheChartsAndCloseIsPrompt) {
+    Open();
+    dialog->OnSubmitScan();
+    ASSERT_TRUE(WaitUntil([] { return CountingWindow::lines.load() > 40; }));
+    ASSERT_TRUE(WaitUntil([&] {
+        const QImage shot = dialog->grab().toImage();
+        return shot.pixelColor(432, 24) == QColor(255, 0, 0);
+    }));
+    const QImage shot = dialog->grab().toImage();
+    // Three pixels thick, centred on y = 24, the lower two rows over the chart's top edge.
+    for (int y : {23, 24, 25}) {
+        EXPECT_EQ(shot.pixelColor(431, y), QColor(255, 0, 0)) << y;
+    }
+    EXPECT_NE(shot.pixelColor(431, 27), QColor(255, 0, 0));
+    EXPECT_NE(shot.pixelColor(429, 24), QColor(255, 0, 0));
+    EXPECT_LT(CloseTimed(), 2000);
+    EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(RunningWorkerTest, LinkErrorMessageBlocksOnlyTheWorkerAndCloseReleasesIt) {
+    transport.answer = false;
+    Open();
+    ASSERT_TRUE(WaitUntil([&] { return dialog->Bridge().OpenMessage() != nullptr; }));
+    QMessageBox* box = dialog->Bridge().OpenMessage();
+    EXPECT_EQ(box->text(), QString::fromUtf8("USB Link Error！"));
+    EXPECT_EQ(box->windowTitle(), QString("korvel"));
+    EXPECT_EQ(box->parentWidget(), dialog.get());
+    // The window stays live: a refresh tick runs while the message is open.
+    dialog->OnTimer();
+    EXPECT_EQ(dialog->TickCount(), 1);
+    EXPECT_LT(CloseTimed(), 2000);
+}
+
+TEST_F(RunningWorkerTest, AcknowledgedMessageLetsTheWorkerGoOn) {
+    transport.answer = false;
+    Open();
+    ASSERT_TRUE(WaitUntil([&] { return dialog->Bridge().OpenMessage() != nullptr; }));
+    QPointer<QMessageBox> first = dialog->Bridge().OpenMessage();
+    first->button(QMessageBox::Ok)->click();
+    transport.answer = true;
+    // The worker reconnects; with answers flowing the link comes up.
+    EXPECT_TRUE(WaitUntil([&] { return state.linkUp.load() == 1; }));
+    EXPECT_LT(CloseTimed(), 2000);
+}
+
+// A window that records the areas it was asked to repaint.
+class RecordingWidget final : public QWidget {
+  public:
+    QRegion painted;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override { painted += event->region(); }
+};
+
+TEST(WorkerWindowBridge, SmithRepaintAndMessagesFromAnotherThread) {
+    RecordingWidget window;
+    window.resize(1235, 709);
+    window.show();
+    WaitUntil([] { return false; }, 50);
+    window.painted = QRegion();
+    DialogSettings settings;
+    ProgressLines lines;
+    auto* bridge = new WorkerWindowBridge(window, settings, lines);
+    EXPECT_EQ(&bridge->Settings(), &settings);
+
+    std::atomic<bool> returned{false};
+    std::thread worker([&] {
+        bridge->InvalidateSmithArea();
+        bridge->DrawProgressLine(174, 600);
+        bridge->ShowMessage("Zo Calibration finished.");
+        returned = true;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return bridge->OpenMessage() != nullptr; }));
+    EXPECT_TRUE(window.painted.contains(QRect(0, 0, 430, 440)));
+    EXPECT_EQ(lines.End(1), 600);
+    EXPECT_FALSE(returned.load());
+    EXPECT_EQ(bridge->OpenMessage()->text(), QString("Zo Calibration finished."));
+    bridge->OpenMessage()->button(QMessageBox::Ok)->click();
+    worker.join();
+    EXPECT_TRUE(returned.load());
+
+    // After shutdown a message returns at once and opens nothing.
+    bridge->Shutdown();
+    std::thread late([&] { bridge->ShowMessage("late"); });
+    late.join();
+    WaitUntil([] { return false; }, 20);
+    EXPECT_EQ(bridge->OpenMessage(), nullptr);
+}
+
+}  // namespace
+}  // namespace korvel::test

@@ -1,9 +1,11 @@
 #include "draw_context.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHash>
 #include <QPaintEngine>
 #include <QStaticText>
+#include <QThread>
 #include <QtMath>
 #include <algorithm>
 #include <cmath>
@@ -24,11 +26,32 @@ QPen SolidPen(ColorRef color, int width) {
     return QPen(ToQColor(color), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
+using TextCache = QHash<QString, QStaticText>;
+
+TextCache& ThreadTextCache() {
+    static thread_local TextCache cache;
+    return cache;
+}
+
+// Laid-out texts hold on to font engines: let them go with the application
+// rather than after it, at the main thread's exit.
+void ReleaseMainThreadTextCache() {
+    ThreadTextCache().clear();
+}
+
 // Texts laid out once and kept: the controls draw the same labels on every
 // paint, and laying a text out costs more than drawing it.
 const QStaticText& LaidOutText(const QString& text, const QFont& font) {
     constexpr int kMaxCached = 512;
-    static thread_local QHash<QString, QStaticText> cache;
+    TextCache& cache = ThreadTextCache();
+    static thread_local bool releaseRegistered = false;
+    if (!releaseRegistered) {
+        releaseRegistered = true;
+        const QCoreApplication* app = QCoreApplication::instance();
+        if (app != nullptr && app->thread() == QThread::currentThread()) {
+            qAddPostRoutine(ReleaseMainThreadTextCache);
+        }
+    }
     QString key = font.key();
     key += QChar(0);
     key += text;

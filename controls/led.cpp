@@ -41,7 +41,7 @@ void CLed::Flash() {
     m_flashing = 1;
     m_state = kLit;
     DrawNow();
-    m_timerId = startTimer(kFlashMs);
+    m_timerId = startTimer(kFlashMs, Qt::PreciseTimer);
 }
 
 void CLed::timerEvent(QTimerEvent* event) {

@@ -66,10 +66,14 @@ void CLed::paintEvent(QPaintEvent*) {
 }
 
 void CLed::DrawLamp(QPainter& target, int32_t state, int32_t color, int32_t shape) {
-    const QRect cell(kCell * state, color + shape, kCell, kCell);
-    if (m_images.isNull() || !m_images.rect().contains(cell)) {
+    // Any field values are accepted; only cells inside the strip are drawn.
+    const int64_t cellX = int64_t{kCell} * state;
+    const int64_t cellY = int64_t{color} + shape;
+    if (m_images.isNull() || cellX < 0 || cellY < 0 || cellX + kCell > m_images.width() ||
+        cellY + kCell > m_images.height()) {
         return;
     }
+    const QRect cell(static_cast<int>(cellX), static_cast<int>(cellY), kCell, kCell);
     const int w = width();
     const int h = height();
     QPoint at(0, 0);

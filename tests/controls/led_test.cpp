@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QTimerEvent>
+#include <cstdint>
+#include <limits>
 
 namespace korvel {
 namespace {
@@ -136,6 +138,13 @@ TEST(LedTest, CellsOutsideTheStripDrawNothing) {
     led.m_color = 120;  // rows 120 to 135: past the strip's end
     EXPECT_EQ(RenderOver(led).pixel(12, 12), kParentFill);
     led.m_color = -16;
+    EXPECT_EQ(RenderOver(led).pixel(12, 12), kParentFill);
+    led.m_color = 0;
+    led.m_state = std::numeric_limits<int32_t>::max();
+    EXPECT_EQ(RenderOver(led).pixel(12, 12), kParentFill);
+    led.m_state = 0;
+    led.m_color = std::numeric_limits<int32_t>::max();
+    led.m_shape = std::numeric_limits<int32_t>::max();
     EXPECT_EQ(RenderOver(led).pixel(12, 12), kParentFill);
 }
 

@@ -24,22 +24,24 @@ ObservedTransport::ObservedTransport(DeviceTransport& inner, const MeasurementSt
 bool ObservedTransport::OpenDevice() {
     const bool opened = inner_.OpenDevice();
     if (opened) {
-        ++connection_;
+        connection_.fetch_add(1, kRelaxed);
         commandsInConnection_ = 0;
-        failuresInConnection_ = 0;
-        reloadedAt_ = Milliseconds(-1);
+        failuresInConnection_.store(0, kRelaxed);
+        reloadedAtMs_.store(-1, kRelaxed);
     }
     return opened;
 }
 
 int ObservedTransport::WriteBlock(const uint8_t* data, int length) {
-    const std::string where = " (connection " + std::to_string(connection_) +
-                              ", t=" + std::to_string(clock_.Now().count()) + " ms)";
+    const auto where = [this] {
+        return " (connection " + std::to_string(Connection()) +
+               ", t=" + std::to_string(clock_.Now().count()) + " ms)";
+    };
     if (state_.linkUp.load(kRelaxed) != 1) {
-        Violation("a block was sent while the link was down" + where);
+        Violation("a block was sent while the link was down" + where());
     }
-    if (failuresInConnection_ > 0) {
-        Violation("a block was sent after a failed transfer of the same connection" + where);
+    if (FailuresInConnection() > 0) {
+        Violation("a block was sent after a failed transfer of the same connection" + where());
     }
     lastCommand_ = length >= 2 ? data[1] : 0;
     lastIndex_ = length >= 4 ? static_cast<uint16_t>(data[2] | (data[3] << 8)) : 0;
@@ -49,7 +51,7 @@ int ObservedTransport::WriteBlock(const uint8_t* data, int length) {
         const uint16_t wanted = commandsInConnection_ == 1 ? kOpenPortRecord : kInputPowerRecord;
         if (lastCommand_ != kRead || lastIndex_ != wanted) {
             Violation("connection did not start by reloading record " + std::to_string(wanted) +
-                      where);
+                      where());
         }
     }
     const int written = inner_.WriteBlock(data, length);
@@ -70,13 +72,13 @@ int ObservedTransport::ReadBlock(uint8_t* buffer, int length) {
     const int got = inner_.ReadBlock(buffer, length);
     ++transfers_;
     if (got != ExpectedReplyLength(command)) {
-        ++failuresInConnection_;
+        failuresInConnection_.fetch_add(1, kRelaxed);
         ++failedTransfers_;
         if (onFailure) {
             onFailure(command);
         }
     } else if (commandsInConnection_ == 2 && command == kRead && lastIndex_ == kInputPowerRecord) {
-        reloadedAt_ = clock_.Now();
+        reloadedAtMs_.store(clock_.Now().count(), kRelaxed);
     }
     return got;
 }

@@ -7,6 +7,7 @@
 // was never sent. Every call comes from the worker thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -35,12 +36,13 @@ class ObservedTransport final : public DeviceTransport {
     void CloseDevice() override { inner_.CloseDevice(); }
     void Interrupt() override { inner_.Interrupt(); }
 
-    // Connections opened so far; 0 before the first.
-    int Connection() const { return connection_; }
-    int FailuresInConnection() const { return failuresInConnection_; }
-    // Virtual time at which record 768 of the current connection came back
+    // Connections opened so far; 0 before the first. These three may be read
+    // from any thread.
+    int Connection() const { return connection_.load(kRelaxed); }
+    int FailuresInConnection() const { return failuresInConnection_.load(kRelaxed); }
+    // Clock time at which record 768 of the current connection came back
     // whole; negative until then.
-    Milliseconds ReloadedAt() const { return reloadedAt_; }
+    Milliseconds ReloadedAt() const { return Milliseconds(reloadedAtMs_.load(kRelaxed)); }
     uint64_t Transfers() const { return transfers_; }
     uint64_t FailedTransfers() const { return failedTransfers_; }
 
@@ -64,12 +66,12 @@ class ObservedTransport final : public DeviceTransport {
     std::vector<CalRecord> shadow_;
     std::vector<int> pagesSent_;
     std::vector<std::string> violations_;
-    int connection_ = 0;
+    std::atomic<int> connection_{0};
     int commandsInConnection_ = 0;
-    int failuresInConnection_ = 0;
+    std::atomic<int> failuresInConnection_{0};
     uint8_t lastCommand_ = 0;
     uint16_t lastIndex_ = 0;
-    Milliseconds reloadedAt_{-1};
+    std::atomic<int64_t> reloadedAtMs_{-1};
     uint64_t transfers_ = 0;
     uint64_t failedTransfers_ = 0;
 };

@@ -277,7 +277,7 @@ void SimInstrument::Replug() {
 
 uint64_t SimInstrument::PlugGeneration() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return plugged_ ? plugGeneration_ : ~uint64_t{0};
+    return plugged_ ? plugGeneration_ : kUnplugged;
 }
 
 void SimInstrument::FailNextOpens(int count) {

@@ -79,7 +79,9 @@ class SimInstrument {
     void SetInstrumentCount(int count);
     void Unplug();
     void Replug();
-    // Changes at every unplug: a handle opened before it is dead.
+    // Changes at every unplug: a handle opened before it is dead. While
+    // unplugged it is kUnplugged.
+    static constexpr uint64_t kUnplugged = ~uint64_t{0};
     uint64_t PlugGeneration() const;
     // The next `count` opens fail as if the device could not be opened.
     void FailNextOpens(int count);

@@ -8,6 +8,7 @@ namespace {
 
 // A peer that does not take a reply within this time is gone.
 constexpr int kSendTimeoutMs = 5000;
+constexpr int kAcceptRetryMs = 50;
 
 }  // namespace
 
@@ -50,6 +51,11 @@ void SimServer::Serve() {
         }
         const net::SocketHandle connection = net::Accept(listener_);
         if (connection == net::kNoSocket) {
+            // Out of descriptors or a connection that left at once: give the
+            // system a moment rather than spin on a listener that stays ready.
+            if (net::WaitForWake(waker_, kAcceptRetryMs)) {
+                break;
+            }
             continue;
         }
         connections_.fetch_add(1, std::memory_order_relaxed);

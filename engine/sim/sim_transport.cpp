@@ -42,7 +42,8 @@ void SimTransport::Interrupt() {
 }
 
 bool SimTransport::Alive() const {
-    return open_ && instrument_->PlugGeneration() == openedGeneration_;
+    const uint64_t generation = instrument_->PlugGeneration();
+    return open_ && generation != SimInstrument::kUnplugged && generation == openedGeneration_;
 }
 
 void SimTransport::Pass(int ms) {

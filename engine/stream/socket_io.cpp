@@ -704,7 +704,7 @@ SocketHandle Listen(const StreamEndpoint& endpoint, std::string& error) {
             return kNoSocket;
         }
     }
-    if (::listen(fd, 8) != 0) {
+    if (::listen(fd, SOMAXCONN) != 0) {
         error = std::strerror(errno);
         ::close(fd);
         return kNoSocket;

@@ -17,8 +17,16 @@ struct WorkerContext {
     Clock& clock;
     StopSignal& stop;
 
-    // Pauses for d; false when the worker is stopping.
-    bool Sleep(Milliseconds d) { return clock.SleepFor(d, stop); }
+    // Time the clock overslept in earlier pauses (the system's wake-up
+    // latency), paid back from the next ones.
+    Milliseconds lag{0};
+    static constexpr Milliseconds kMaxLag{100};
+
+    // Pauses for d; false when the worker is stopping. Oversleeping is carried
+    // into later pauses, each shortened by at most a tenth, so a pass keeps
+    // the sum of its pauses on a busy system; on a virtual clock every pause
+    // is exactly d.
+    bool Sleep(Milliseconds d);
     bool Stopping() const { return stop.IsRaised(); }
     bool LinkUp() const { return state.linkUp.load(kRelaxed) == 1; }
 };

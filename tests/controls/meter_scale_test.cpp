@@ -90,7 +90,7 @@ TEST(MeterScaleTest, NeedleAngleStaysOnTheScale) {
     EXPECT_DOUBLE_EQ(NeedleAngle(6.0, 5.0, 5.0, 210, 330), -30.0);
 }
 
-TEST(MeterScaleTest, LabelAlignmentTable) {
+TEST(MeterScaleTest, LabelAlignmentChangesJustAboveEachBoundary) {
     const QPoint p(100, 100);
     const int h = 23;
     struct Case {
@@ -99,19 +99,15 @@ TEST(MeterScaleTest, LabelAlignmentTable) {
         QPoint at;
     };
     for (const Case& c : {
-             Case{210.0, kTaLeft | kTaBottom, QPoint(100, 111)},
+             Case{190.01, kTaLeft | kTaBottom, QPoint(100, 111)},
              Case{190.0, kTaLeft | kTaBaseline, QPoint(100, 107)},
-             Case{183.3, kTaLeft | kTaBaseline, QPoint(100, 107)},
-             Case{156.7, kTaLeft | kTaBaseline, QPoint(100, 111)},
-             Case{130.0, kTaLeft | kTaTop, QPoint(95, 98)},
-             Case{103.3, kTaLeft | kTaTop, QPoint(95, 98)},
+             Case{170.0, kTaLeft | kTaBaseline, QPoint(100, 111)},
+             Case{135.0, kTaLeft | kTaTop, QPoint(95, 98)},
              Case{100.0, kTaCenter | kTaTop, QPoint(100, 100)},
-             Case{76.7, kTaRight | kTaBottom, QPoint(107, 123)},
-             Case{50.0, kTaRight | kTaBottom, QPoint(107, 123)},
-             Case{23.3, kTaRight | kTaBaseline, QPoint(100, 111)},
-             Case{-3.3, kTaRight | kTaBaseline, QPoint(100, 107)},
+             Case{80.0, kTaRight | kTaBottom, QPoint(107, 123)},
+             Case{45.0, kTaRight | kTaBaseline, QPoint(100, 111)},
+             Case{10.0, kTaRight | kTaBaseline, QPoint(100, 107)},
              Case{-10.0, kTaRight | kTaBottom, QPoint(100, 111)},
-             Case{-30.0, kTaRight | kTaBottom, QPoint(100, 111)},
          }) {
         const LabelPlacement place = PlaceLabel(c.phi, p, h);
         EXPECT_EQ(place.align, c.align) << c.phi;

@@ -128,10 +128,11 @@ Complex AntennaImpedance(double freqMHz) {
 }
 
 double BandPassGain(double freqMHz) {
-    // Third-order Butterworth band-pass, 2.5 MHz wide at 21 MHz, 1.2 dB loss.
+    // Third-order Butterworth band-pass, 1.2 MHz wide at 21 MHz, 1.2 dB loss:
+    // its skirts fall inside the 20.1-21.9 MHz range.
     const double f = ClampFreq(freqMHz);
     constexpr double f0 = 21.0;
-    constexpr double bandwidth = 2.5;
+    constexpr double bandwidth = 1.2;
     const double x = (f / f0 - f0 / f) * f0 / bandwidth;
     return std::pow(10.0, -1.2 / 20) / std::sqrt(1 + std::pow(x, 6));
 }

@@ -83,15 +83,6 @@ TEST(BmpLayout, SizesAndOffsetsOfTheSavedWindow) {
     EXPECT_EQ(BmpLayoutFor(1235, 710, 24)->rowBytes, 3708u);
 }
 
-TEST(BmpLayout, RowsArePaddedToFourBytes) {
-    EXPECT_EQ(BmpLayoutFor(1, 1, 24)->rowBytes, 4u);
-    EXPECT_EQ(BmpLayoutFor(3, 1, 24)->rowBytes, 12u);
-    EXPECT_EQ(BmpLayoutFor(4, 1, 24)->rowBytes, 12u);
-    EXPECT_EQ(BmpLayoutFor(32, 1, 1)->rowBytes, 4u);
-    EXPECT_EQ(BmpLayoutFor(33, 1, 1)->rowBytes, 8u);
-    EXPECT_EQ(BmpLayoutFor(9, 1, 4)->rowBytes, 8u);
-}
-
 TEST(BmpLayout, RefusesMissingPicturesAndUnknownDepths) {
     EXPECT_FALSE(BmpLayoutFor(0, 10, 32));
     EXPECT_FALSE(BmpLayoutFor(10, 0, 32));

@@ -139,6 +139,7 @@ void CKORVELDlg::CreateProgressOverlays() {
 void CKORVELDlg::CreateLamp() {
     m_led.setGeometry(30, 1, 25, 25);
     m_led.setProperty("controlId", kIdLamp);
+    controls_[kIdLamp] = &m_led;
     m_led.m_color = 0;
     m_led.m_state = 1;
     m_led.m_shape = 0;
@@ -148,9 +149,6 @@ void CKORVELDlg::CreateLamp() {
 }
 
 QWidget* CKORVELDlg::Control(int id) const {
-    if (id == kIdLamp) {
-        return const_cast<CLed*>(&m_led);
-    }
     const auto it = controls_.find(id);
     return it == controls_.end() ? nullptr : it->second;
 }

@@ -265,6 +265,24 @@ TEST_F(CommandsTest, CancelledSaveViewWritesNothing) {
     QDir::setCurrent(previous);
 }
 
+TEST_F(CommandsTest, SaveViewThatCannotBeWrittenSaysSo) {
+    Open();
+    const QString path = "/proc/korvel-view.BMP";  // no file can be created there
+    SeenBox warning;
+    AnswerNextModal([&](QWidget* modal) {
+        auto* files = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(files, nullptr);
+        files->selectFile(path);
+        PressOnNextBox(warning, QMessageBox::Ok);
+        static_cast<QDialog*>(files)->accept();
+    });
+    dialog->OnSaveView();
+    EXPECT_TRUE(warning.seen);
+    EXPECT_EQ(warning.title, QString("korvel"));
+    EXPECT_TRUE(warning.text.contains(path)) << warning.text.toStdString();
+    EXPECT_FALSE(QFile::exists(path));
+}
+
 TEST_F(CommandsTest, AboutEntryAsksForTheAboutBox) {
     Open();
     ASSERT_NE(dialog->AboutAction(), nullptr);

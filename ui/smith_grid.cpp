@@ -36,41 +36,56 @@ GdiRect BoxAround(int centreX, int centreY, double radius) {
 
 }  // namespace
 
-void SmithGrid::DrawSmithGrid(DrawContext& dc, const GdiRect& outer) const {
-    const double r = radius;
-    const double cx = centreX;
-    const double cy = centreY;
-    // Every circle starts and ends at the real axis' right end, so the full
-    // resistance circles close there.
-    const int ex = TruncToInt(cx + r);
-    const int ey = TruncToInt(cy);
+QPoint SmithGrid::AxisEnd() const {
+    return QPoint(TruncToInt(centreX + radius), TruncToInt(centreY));
+}
 
+std::vector<SmithGridArc> SmithGrid::ResistanceCircles(const GdiRect& outer) const {
+    // Every circle starts and ends at the real axis' right end, so the full
+    // circles close there.
+    const QPoint e = AxisEnd();
+    std::vector<SmithGridArc> arcs{{outer, e, e}};
+    for (const ResistanceCircle& c : kResistanceCircles) {
+        const GdiRect box = BoxAround(TruncToInt(centreX + c.centreOffset * radius),
+                                      TruncToInt(centreY), radius / c.radiusDivisor);
+        arcs.push_back({box, e, e});
+    }
+    return arcs;
+}
+
+std::vector<SmithGridArc> SmithGrid::ReactanceArcs() const {
+    // Each reactance circle touches the real axis' right end; only the part
+    // between that end and the outer circle is drawn.
+    const QPoint e = AxisEnd();
+    const double r = radius;
+    std::vector<SmithGridArc> arcs;
+    for (double x : kReactances) {
+        const GdiRect box =
+            BoxAround(TruncToInt(centreX + r), TruncToInt(centreY - r / x), r / std::abs(x));
+        const double x2 = x * x;
+        const QPoint p(TruncToInt(centreX + r * (x2 - 1) / (x2 + 1)),
+                       TruncToInt(centreY - r * 2 * x / (x2 + 1)));
+        arcs.push_back(x > 0 ? SmithGridArc{box, p, e} : SmithGridArc{box, e, p});
+    }
+    return arcs;
+}
+
+void SmithGrid::DrawSmithGrid(DrawContext& dc, const GdiRect& outer) const {
+    const auto draw = [&dc](const SmithGridArc& a) {
+        dc.Arc(a.box, a.start.x(), a.start.y(), a.end.x(), a.end.y());
+    };
     dc.SelectNullBrush();
     dc.SelectPen(kGridColor);
-    dc.Arc(outer, ex, ey, ex, ey);
-    for (const ResistanceCircle& c : kResistanceCircles) {
-        const GdiRect box =
-            BoxAround(TruncToInt(cx + c.centreOffset * r), TruncToInt(cy), r / c.radiusDivisor);
-        dc.Arc(box, ex, ey, ex, ey);
+    for (const SmithGridArc& a : ResistanceCircles(outer)) {
+        draw(a);
     }
-
-    // Each reactance circle touches the real axis' right end; only the part
-    // between that end and the outer circle is drawn, counter-clockwise.
-    dc.SelectPen(kGridColor);
-    for (double x : kReactances) {
-        const GdiRect box = BoxAround(TruncToInt(cx + r), TruncToInt(cy - r / x), r / std::abs(x));
-        const double x2 = x * x;
-        const int px = TruncToInt(cx + r * (x2 - 1) / (x2 + 1));
-        const int py = TruncToInt(cy - r * 2 * x / (x2 + 1));
-        if (x > 0) {
-            dc.Arc(box, px, py, ex, ey);
-        } else {
-            dc.Arc(box, ex, ey, px, py);
-        }
+    dc.SelectPen(kGridColor);  // the second grid pen: same colour and width
+    for (const SmithGridArc& a : ReactanceArcs()) {
+        draw(a);
     }
-
-    dc.MoveTo(TruncToInt(cx - r), TruncToInt(cy));
-    dc.LineTo(ex, ey);
+    const QPoint e = AxisEnd();
+    dc.MoveTo(TruncToInt(centreX - radius), TruncToInt(centreY));
+    dc.LineTo(e.x(), e.y());
 }
 
 void SmithGrid::DrawSmithGrid(QPainter& painter, const QRect& outer) const {

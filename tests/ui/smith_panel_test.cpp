@@ -359,6 +359,37 @@ TEST(SmithPanelPaint, KeepsThePaintersState) {
     EXPECT_EQ(painter.backgroundMode(), Qt::TransparentMode);
 }
 
+TEST(SmithGridDraw, CirclesAndArcsOfThePanel) {
+    const SmithGrid grid{197.0, 202.0, 222.0};
+    const GdiRect outer{5, 25, 400, 420};
+    EXPECT_EQ(grid.AxisEnd(), QPoint(399, 222));
+    const std::vector<SmithGridArc> circles = grid.ResistanceCircles(outer);
+    ASSERT_EQ(circles.size(), 4u);
+    const GdiRect boxes[] = {
+        outer, {201, 123, 398, 320}, {107, 76, 398, 367}, {285, 165, 398, 278}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(circles[i].box, boxes[i]) << i;
+        EXPECT_EQ(circles[i].start, QPoint(399, 222));
+        EXPECT_EQ(circles[i].end, QPoint(399, 222));
+    }
+
+    const std::vector<SmithGridArc> arcs = grid.ReactanceArcs();
+    ASSERT_EQ(arcs.size(), 6u);
+    const QPoint onOuter[] = {{202, 25}, {202, 419}, {83, 64}, {83, 379}, {383, 146}, {383, 297}};
+    // Circle centres (399, 25), (399, 419), (399, −172), (399, 616), (399, 182),
+    // (399, 261); each corner is the whole centre ± the radius, truncated.
+    const GdiRect arcBoxes[] = {{202, -172, 596, 222}, {202, 222, 596, 616}, {5, -566, 793, 222},
+                                {5, 222, 793, 1010},   {359, 142, 438, 221}, {359, 221, 438, 300}};
+    for (std::size_t i = 0; i < 6; ++i) {
+        const SmithGridArc& a = arcs[i];
+        // Positive reactances run from the outer circle to the axis end,
+        // negative ones back.
+        EXPECT_EQ(i % 2 == 0 ? a.start : a.end, onOuter[i]) << i;
+        EXPECT_EQ(i % 2 == 0 ? a.end : a.start, QPoint(399, 222)) << i;
+        EXPECT_EQ(a.box, arcBoxes[i]) << i;
+    }
+}
+
 TEST(SmithGridDraw, PainterOverloadMatchesAndKeepsPainterState) {
     QImage viaPainter(420, 440, QImage::Format_RGB32);
     viaPainter.fill(Qt::white);

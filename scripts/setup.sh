@@ -12,7 +12,7 @@ for g in "${groups[@]}"; do
         base) pkgs+=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                      qt6-base-dev fonts-liberation2 fontconfig) ;;
         gui-test) pkgs+=(xvfb xauth x11-utils imagemagick) ;;
-        windows) pkgs+=(g++-mingw-w64-x86-64-posix googletest wine) ;;
+        windows) pkgs+=(cmake make g++-mingw-w64-x86-64-posix googletest wine) ;;
         fuzz) pkgs+=(clang libclang-rt-14-dev) ;;
         *) echo "setup.sh: unknown group '$g'" >&2; exit 64 ;;
     esac

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QPixmap>
+#include <QScreen>
 #include <atomic>
 #include <cstdint>
 #include <limits>
@@ -328,6 +331,17 @@ TEST(DisLineTest, SteadyPaintsAreIdentical) {
     const QImage first = Render(chart);
     const QImage second = Render(chart);
     EXPECT_EQ(first, second);
+}
+
+TEST(DisLineTest, ScreenShowsTheSamePictureAsARenderedImage) {
+    Samples samples;
+    Fill(samples, {1.2, 2.0, 3.5}, 1.5);
+    CDisLine chart;
+    test::ConfigureVswr(chart, samples);
+    chart.show();
+    QCoreApplication::processEvents();
+    const QImage onScreen = chart.screen()->grabWindow(chart.winId()).toImage();
+    EXPECT_EQ(onScreen.convertToFormat(QImage::Format_RGB32), Render(chart));
 }
 
 TEST(DisLineTest, PaintsWhileTheSamplesAreBeingWritten) {

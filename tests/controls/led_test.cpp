@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
+#include <QPixmap>
+#include <QScreen>
 #include <QTimerEvent>
 #include <cstdint>
 #include <limits>
@@ -119,6 +121,29 @@ TEST(LedTest, ParentsPaintingShowsRoundTheLamp) {
     EXPECT_EQ(image.pixel(30 + 4 + 8, 1 + 4 + 8), 0xFF800000u);
     EXPECT_EQ(image.pixel(30 + 4, 1 + 4), kParentFill);
     EXPECT_FALSE(HasMagenta(image));
+}
+
+TEST(LedTest, FlashShowsOnScreenAtOnce) {
+    class Face : public QWidget {
+      protected:
+        void paintEvent(QPaintEvent*) override {
+            QPainter(this).fillRect(rect(), QColor::fromRgb(kParentFill));
+        }
+    };
+    Face parent;
+    parent.resize(100, 40);
+    CLed led(&parent);
+    led.setGeometry(30, 1, 25, 25);
+    parent.show();
+    QCoreApplication::processEvents();
+    auto screenShot = [&parent] { return parent.screen()->grabWindow(parent.winId()).toImage(); };
+    EXPECT_EQ(screenShot().pixel(30 + 12, 1 + 12), 0xFF800000u);
+
+    led.Flash();  // no event processing: the window shows it already
+    const QImage lit = screenShot();
+    EXPECT_EQ(lit.pixel(30 + 12, 1 + 12), 0xFFFF0000u);
+    EXPECT_EQ(lit.pixel(30 + 4, 1 + 4), kParentFill);
+    EXPECT_FALSE(HasMagenta(lit));
 }
 
 TEST(LedTest, SmallWindowDrawsTheLampAtItsCorner) {

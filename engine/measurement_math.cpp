@@ -82,11 +82,13 @@ double VswrFromGammaSweep(double magnitude) {
 double VswrFromGammaSmith(double magnitude) {
     if (std::isnan(magnitude) || magnitude == 1.0)
         return kSmithVswrCeiling;
-    const float v = static_cast<float>(std::fabs((1.0 + magnitude) / (1.0 - magnitude)));
-    // An infinite magnitude gives NaN here (inf / inf); the ceiling covers it.
+    const double v = std::fabs((1.0 + magnitude) / (1.0 - magnitude));
+    // Anything above the ceiling (or NaN, from inf / inf) gives the ceiling
+    // whether or not it is rounded first, and a double beyond the float range
+    // must not be narrowed.
     if (!(v <= kSmithVswrCeiling))
         return kSmithVswrCeiling;
-    return v;
+    return static_cast<float>(v);
 }
 
 PowerCurve BuildPowerCurve(float p0, float p20, float s) {

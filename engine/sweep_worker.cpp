@@ -173,7 +173,7 @@ void SweepWorker::LoadCalibrationRecords() {
     }
     state_.pinReading0dBm.store(p0, kRelaxed);
     state_.pinReadingMinus20dBm.store(p20, kRelaxed);
-    state_.pinSlope.store((p0 - p20) / 315.0f, kRelaxed);
+    state_.pinSlope.store(static_cast<float>((p0 - p20) / 315.0), kRelaxed);
     BuildPowerCurve(state_);
 }
 
@@ -275,7 +275,8 @@ bool SweepWorker::UpdatePower(const DetectorReading& r) {
     const float stored = ReadingToDbm(static_cast<float>(r.calPower), state_);
     if (!std::isfinite(stored))
         return false;
-    state_.s21Db.store(static_cast<double>(live) - stored, kRelaxed);
+    // Both readings are single precision, and so is their difference.
+    state_.s21Db.store(static_cast<double>(live - stored), kRelaxed);
     return true;
 }
 

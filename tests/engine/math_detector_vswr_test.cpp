@@ -60,6 +60,9 @@ TEST(Vswr, NonFiniteMagnitudesGiveTheCeiling) {
     EXPECT_DOUBLE_EQ(VswrFromGammaSmith(nan), 20.0);
     EXPECT_DOUBLE_EQ(VswrFromGammaSmith(inf), 20.0);
     EXPECT_DOUBLE_EQ(VswrFromGammaSmith(1e300), 1.0);  // |(1+m)/(1-m)| -> 1
+    // Just below and above 1 the formula explodes: the ceiling.
+    EXPECT_DOUBLE_EQ(VswrFromGammaSmith(std::nextafter(1.0, 0.0)), 20.0);
+    EXPECT_DOUBLE_EQ(VswrFromGammaSmith(std::nextafter(1.0, 2.0)), 20.0);
 }
 
 }  // namespace

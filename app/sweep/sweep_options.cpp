@@ -102,8 +102,9 @@ std::string SweepUsage() {
            "  --disable  leave range N out of the scan (range 3 also carries S21)\n"
            "  --passes   whole scan passes to wait for (default 1)\n"
            "  --format   csv (default) or json\n"
-           "  --timeout  seconds to wait without an instrument before giving up (default 10)\n"
-           "Exit status: 0 done, 2 no instrument, 64 invalid arguments.\n";
+           "  --timeout  seconds without a working instrument link (connecting included)\n"
+           "             before giving up (default 10)\n"
+           "Exit status: 0 done, 2 no instrument, 64 invalid arguments, 74 results not written.\n";
 }
 
 ParseResult ParseSweepOptions(const std::vector<std::string>& args) {

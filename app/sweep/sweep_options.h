@@ -12,6 +12,7 @@ namespace korvel::sweep {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitNoInstrument = 2;
 inline constexpr int kExitUsage = 64;
+inline constexpr int kExitOutputFailed = 74;
 
 enum class OutputFormat { Csv, Json };
 

@@ -77,6 +77,10 @@ int RunSweep(const SweepOptions& options, DeviceTransport& transport, Clock& clo
         WriteCsv(out, report);
     }
     out.flush();
+    if (!out) {
+        err << "korvel-sweep: the results could not be written" << std::endl;
+        return kExitOutputFailed;
+    }
     return kExitOk;
 }
 

@@ -173,6 +173,16 @@ TEST(SweepRun, PassesOnTheSimulatorThenPrints) {
     EXPECT_EQ(clock.Now(), Milliseconds(500 + 2 * 8750));
 }
 
+TEST(SweepRun, AnOutputThatCannotBeWrittenIsNoSuccess) {
+    testing::ScriptedInstrument instrument;
+    FakeClock clock;
+    SweepOptions o;
+    std::ostringstream out, err;
+    out.setstate(std::ios::badbit);
+    EXPECT_EQ(RunSweep(o, instrument, clock, out, err), kExitOutputFailed);
+    EXPECT_EQ(err.str(), "korvel-sweep: the results could not be written\n");
+}
+
 TEST(SweepRun, NoInstrumentGivesUpAfterTheTimeout) {
     testing::ScriptedInstrument none;
     none.devices = 0;

@@ -64,11 +64,5 @@ TEST(Impedance, NonFiniteInputsPropagateAsNaN) {
     EXPECT_TRUE(std::isnan(z.r) || std::isnan(z.x));
 }
 
-TEST(DifferenceMagnitude, SubtractsPolarVectors) {
-    EXPECT_NEAR(DifferenceMagnitude(1.0, 0.0, 1.0, 0.0), 0.0, 1e-15);
-    EXPECT_NEAR(DifferenceMagnitude(1.0, 0.0, 1.0, 3.14159), 2.0, 1e-9);
-    EXPECT_NEAR(DifferenceMagnitude(0.5, -1.0, 0.0, 0.0), 0.5, 1e-15);
-}
-
 }  // namespace
 }  // namespace korvel

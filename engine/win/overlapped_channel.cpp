@@ -34,7 +34,8 @@ bool OverlappedChannel::Interrupted() const {
 }
 
 int OverlappedChannel::Write(const uint8_t* data, int length) {
-    if (data == nullptr || length <= 0 || device_ == INVALID_HANDLE_VALUE || Interrupted()) {
+    if (data == nullptr || length <= 0 || length > kMaxBlockLength ||
+        device_ == INVALID_HANDLE_VALUE || Interrupted()) {
         return 0;
     }
     if (staleReplyDue_) {
@@ -50,7 +51,8 @@ int OverlappedChannel::Write(const uint8_t* data, int length) {
 }
 
 int OverlappedChannel::Read(uint8_t* buffer, int length) {
-    if (buffer == nullptr || length <= 0 || device_ == INVALID_HANDLE_VALUE || Interrupted()) {
+    if (buffer == nullptr || length <= 0 || length > kMaxBlockLength ||
+        device_ == INVALID_HANDLE_VALUE || Interrupted()) {
         return 0;
     }
     const int capacity = std::max(length, kMinReadCapacity - 1) + 1;
@@ -61,18 +63,19 @@ int OverlappedChannel::Read(uint8_t* buffer, int length) {
         staleReplyDue_ = staleReplyDue_ || !out.ok;
         return 0;
     }
-    int count = 0;
-    if (out.ok) {
-        count = static_cast<int>(std::min<DWORD>(out.count, static_cast<DWORD>(capacity)));
-    } else if (out.error == ERROR_MORE_DATA) {
-        // Longer than any reply: report more than asked for, and do not let
-        // the rest of it pass for the next reply.
-        count = capacity;
-        DiscardRestOfMessage();
-    } else {
+    const bool tooLong = !out.ok && out.error == ERROR_MORE_DATA;
+    if (!out.ok && !tooLong) {
         return 0;
     }
+    // Longer than the room: count it as more than asked for.
+    const int count =
+        tooLong ? capacity
+                : static_cast<int>(std::min<DWORD>(out.count, static_cast<DWORD>(capacity)));
     std::memcpy(buffer, slot_->data.data(), static_cast<size_t>(std::min(count, length)));
+    if (tooLong) {
+        // The rest of it must not pass for the next reply.
+        DiscardRestOfMessage();
+    }
     return count;
 }
 

@@ -22,6 +22,8 @@ struct TransferTimeouts {
 
 // Reads use at least this much room, so a reply longer than asked for is seen.
 inline constexpr int kMinReadCapacity = 64;
+// Blocks are a few dozen bytes; a longer one is refused rather than attempted.
+inline constexpr int kMaxBlockLength = 64 * 1024;
 // At most this many left-over replies are discarded before a new command.
 inline constexpr int kMaxStaleReplies = 8;
 
@@ -37,7 +39,8 @@ class OverlappedChannel {
     void Attach(HANDLE device);
     HANDLE Device() const { return device_; }
 
-    // Bytes written; 0 when the write failed or did not complete in time.
+    // Bytes written; 0 when the write failed or did not complete in time, or
+    // for a length outside 1 to kMaxBlockLength (then nothing is sent).
     int Write(const uint8_t* data, int length);
     // Size of the reply, of which at most `length` bytes are copied to
     // `buffer`; a reply longer than `length` gives a count above `length`.

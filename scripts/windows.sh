@@ -28,9 +28,10 @@ if [ ! -f "$gtest/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
 fi
 
 # No Qt for MinGW on Debian: the window is built on Windows itself (README).
+# Release: debug information makes the static executables large and slow to link.
 t=$(seconds)
 cmake -S . -B "$dir/korvel" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DKORVEL_BUILD_GUI=OFF -DKORVEL_BUILD_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=Release -DKORVEL_BUILD_GUI=OFF -DKORVEL_BUILD_BENCH=OFF \
     -DGTest_DIR="$gtest/install/lib/cmake/GTest" \
     -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST >/dev/null
 cmake --build "$dir/korvel" -j "$jobs"

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Prints docs/performance.md for bench/report.sh: the figures of one run and
+# how each was measured.  bench/report_doc.sh MACHINE COMMIT TABLE
+set -euo pipefail
+machine="$1" commit="$2" table="$3"
+cat <<DOC
+# Performance
+
+Figures of one run of \`bench/report.sh\` on $(date -u +%Y-%m-%d), commit $commit.
+Machine: $machine.
+
+$table
+
+## Reproducing
+
+    bench/report.sh            # prints the table (about two minutes)
+    bench/report.sh --write    # and rewrites this file
+
+The script builds a Release tree (\`build-h8-report/\`, or \`\$KORVEL_REPORT_BUILD_DIR\`) with the
+targets it needs, starts its own Xvfb display when Xvfb is installed (the offscreen platform
+otherwise) and measures in this order:
+
+1. **Scan pass** — \`bench/scan_pass_bench\` runs the sweep worker on the simulated instrument in
+   real time: three 200-point channels and the Smith point, 8.75 s of specified pauses a pass. It
+   reports wall time over those pauses (mean and worst pass) and the worker thread's CPU time
+   per pass (\`CLOCK_THREAD_CPUTIME_ID\`). The line shows "n/a" while that benchmark is not built.
+2. **Window benchmark** — \`bench/window_bench\` (offscreen, Google Benchmark, median of five
+   repetitions): one refresh tick with the paints it causes, and one tick followed by a render of
+   the whole window, Smith panel included (an upper bound of a tick's paint).
+3. **Start-up** — \`bench/korvel_probe\` is korvel's own \`main\` (application object, main dialog,
+   worker) with an application-wide event filter and nothing changed in the product. The
+   launcher puts the wall-clock time just before \`exec\` into \`KORVEL_PROBE_T0_NS\`; the probe
+   prints the time once the main dialog's first paint has run. Five launches, the median.
+4. **Idle CPU with no instrument** — the real \`korvel\` with no arguments (on Linux there is no
+   instrument layer, so it finds none), 3 s to settle, then user + system time from
+   \`/proc/PID/stat\` over 10 s.
+5. **Scanning** — the probe with \`--simulate\` presses "Submit and Start Continuous Scan",
+   waits 1.5 s for data, then times 300 refreshes: each runs the dialog's 100 ms tick handler
+   (\`OnTimer\`: four charts and the meter invalidated) and at once delivers the resulting paint
+   and flush, so the figure is the whole window's paint cost per tick. Then it runs as korvel
+   does while the script reads \`/proc/PID/stat\` over 10 s.
+6. **Peak memory** — \`VmHWM\` of \`/proc/PID/status\` for the idle korvel and the scanning probe;
+   the larger is reported.
+
+## Where the window's time goes
+
+The idle figure is the refresh itself: ten ticks a second, each repainting the four charts and
+the meter (about ten paint events, since what lies beneath a repainted control is painted too),
+so idle CPU is close to ten times the per-tick paint. While scanning, the window thread carries
+most of the load (its share is in the scanning row): besides the ticks it repaints for every
+step of the red progress lines, drawn by a strip laid over the charts, and for each Smith
+measurement. The worker itself stays well under 1 % of a core.
+
+The machine is shared: a high load average in the header above inflates the wall-time figures
+(scan ratio, start-up, paint), not the CPU-time ones.
+DOC

@@ -1,6 +1,7 @@
 // Replays the kept fuzz inputs through the fuzz targets' checks: the seeds
-// and every input that once broke a target (named crash-*, see fuzz/README).
-// A broken property aborts with its message, which fails the test.
+// and every input that once broke a target (kept as crash-*, see the
+// README's Developer section). A broken property aborts with its message,
+// which fails the test.
 #include <cstdint>
 #include <filesystem>
 #include <fstream>

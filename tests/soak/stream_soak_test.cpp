@@ -154,6 +154,7 @@ TEST(StreamSoak, WorkerRecoversFromAKilledGarbledOrHostileInstrumentProcess) {
         ++figures.episodes;
     }
 
+    watch.Stopping();
     worker.RequestStop();
     worker.Join();
     sim.Kill();

@@ -45,6 +45,9 @@ void StreamWatch::ShowMessage(const std::string& text) {
 }
 
 void StreamWatch::OnFailure(uint8_t command) {
+    if (stopping_.load()) {
+        return;
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     ledger_.OnFailure(transport_.Connection(), command);
 }

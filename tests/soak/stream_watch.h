@@ -4,6 +4,7 @@
 // clean pass begun after a given moment.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -28,6 +29,9 @@ class StreamWatch final : public WorkerWindow {
     void PassFinished() override;
     // Worker thread: a transfer failed.
     void OnFailure(uint8_t command);
+    // Test thread, before stopping the worker: a transfer cut short by the
+    // stop is no link failure (and the stopping worker shows no message).
+    void Stopping() { stopping_.store(true); }
     // Worker thread: before every pause.
     void OnPause() { CheckState("during a pause"); }
 
@@ -61,6 +65,7 @@ class StreamWatch final : public WorkerWindow {
     std::vector<Milliseconds> cleanPassEnds_;
     uint64_t linkMessages_ = 0;
     uint64_t passes_ = 0;
+    std::atomic<bool> stopping_{false};
 };
 
 }  // namespace korvel::soak

@@ -14,10 +14,14 @@ namespace {
 // A nominal pass with every channel ticked and the Smith point measured:
 // 3 channels of 2.45 s of pauses and 7 Smith points of 200 ms.
 constexpr Milliseconds kNominalPass{3 * 2450 + 7 * 200};
+// Late replies that still come in time: at most three of 900 ms per episode.
+constexpr int kLateInTimeReplies = 3;
+constexpr int kLateInTimeMaxMs = 900;
 // From the end of an episode to the end of a whole clean pass: the rest of
-// the pass under way, the reconnection (500 ms, a count poll and a few
-// time-outs) and one whole pass.
-constexpr Milliseconds kRecoveryBound = 2 * kNominalPass + Milliseconds(3000);
+// the pass under way (slowed by late replies), the reconnection (500 ms, a
+// count poll, a few time-outs and refused opens) and one whole pass.
+constexpr Milliseconds kRecoveryBound =
+    2 * kNominalPass + Milliseconds(kLateInTimeReplies * kLateInTimeMaxMs) + Milliseconds(3000);
 // A 50-ohm calibration takes about 346 s of pauses.
 constexpr Milliseconds kCalibrationLimit{600000};
 constexpr std::size_t kViolationLimit = 50;
@@ -333,8 +337,8 @@ void ChaosDriver::Inject() {
             break;
         case EpisodeKind::LateInTime:
             fault.kind = SimFaultKind::LateReply;
-            fault.value = Rand(1, 900);
-            fault.count = 3;
+            fault.value = Rand(1, kLateInTimeMaxMs);
+            fault.count = kLateInTimeReplies;
             break;
         case EpisodeKind::LateAbandoned:
             fault.kind = SimFaultKind::LateReply;

@@ -23,7 +23,7 @@ KORVEL_BUILD_DIR="$dir" scripts/build.sh -DCMAKE_BUILD_TYPE=Debug -DKORVEL_SANIT
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 chmod 0700 "$XDG_RUNTIME_DIR"
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:suppressions=$sup/asan.supp"
 export LSAN_OPTIONS="suppressions=$sup/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="suppressions=$sup/tsan.supp:halt_on_error=1:second_deadlock_stack=1"

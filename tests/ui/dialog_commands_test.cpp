@@ -267,12 +267,17 @@ TEST_F(CommandsTest, CancelledSaveViewWritesNothing) {
 
 TEST_F(CommandsTest, SaveViewThatCannotBeWrittenSaysSo) {
     Open();
-    const QString path = "/proc/korvel-view.BMP";  // no file can be created there
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("gone");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = folder + "/view.BMP";
     SeenBox warning;
     AnswerNextModal([&](QWidget* modal) {
         auto* files = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(files, nullptr);
         files->selectFile(path);
+        // The folder disappears after it was chosen: the file cannot be created.
+        QDir(folder).removeRecursively();
         PressOnNextBox(warning, QMessageBox::Ok);
         static_cast<QDialog*>(files)->accept();
     });

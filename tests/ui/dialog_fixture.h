@@ -104,6 +104,14 @@ inline QPointer<QTimer> AnswerNextModal(std::function<void(QWidget*)> answer) {
             poll->stop();
             poll->deleteLater();
             answer(modal);
+            // An answer that failed must not leave the test waiting on the dialog.
+            if (QApplication::activeModalWidget() == modal) {
+                ADD_FAILURE() << "a modal dialog was left open: "
+                              << modal->metaObject()->className();
+                if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                    dialog->reject();
+                }
+            }
         }
     });
     poll->start();

@@ -17,15 +17,8 @@ struct WorkerContext {
     Clock& clock;
     StopSignal& stop;
 
-    // Time the clock overslept in earlier pauses (the system's wake-up
-    // latency), paid back from the next ones.
-    Milliseconds lag{0};
-    static constexpr Milliseconds kMaxLag{100};
-
-    // Pauses for d; false when the worker is stopping. Oversleeping is carried
-    // into later pauses, each shortened by at most a tenth, so a pass keeps
-    // the sum of its pauses on a busy system; on a virtual clock every pause
-    // is exactly d.
+    // Pauses for d; false when the worker is stopping. A pause is never
+    // shortened: it is the instrument's settling time after a tuning.
     bool Sleep(Milliseconds d);
     bool Stopping() const { return stop.IsRaised(); }
     bool LinkUp() const { return state.linkUp.load(kRelaxed) == 1; }

@@ -1,5 +1,7 @@
 #include "dis_line.h"
 
+#include <cstring>
+
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -54,7 +56,7 @@ void CDisLine::resizeEvent(QResizeEvent* event) {
     update();
 }
 
-void CDisLine::paintEvent(QPaintEvent*) {
+void CDisLine::paintEvent(QPaintEvent* event) {
     const int w = width();
     const int h = height();
     m_clientRect = GdiRect{0, 0, w, h};
@@ -62,16 +64,66 @@ void CDisLine::paintEvent(QPaintEvent*) {
         return;
     }
     QPainter paint(this);
-    CMyMemDC memDC(&paint, &m_clientRect, &m_paintBuffer);
     if (m_backBitmap.size() != QSize(w, h)) {
         DropBackBuffer();
     }
-    if (!m_backDC || m_backBitmap.isNull()) {
+    if (m_backDC && !m_backBitmap.isNull()) {
+        // The window repaints every chart ten times a second: when nothing it
+        // shows has changed, the back buffer already holds the picture. A
+        // repaint of only part of the chart (the progress strip above it, a
+        // covering window gone) shows the picture the rest of it shows.
+        const bool partial = !event->rect().contains(rect());
+        if (!partial) {
+            TakeSamples();
+        }
+        if (partial || InputSignature() == m_drawnSignature) {
+            paint.setCompositionMode(QPainter::CompositionMode_Source);
+            paint.drawImage(event->rect().topLeft(), m_backBitmap, event->rect());
+            return;
+        }
+    } else {
         m_backBitmap = QImage(w, h, QImage::Format_RGB32);
         m_backDC = std::make_unique<DrawContext>(&m_backBitmap);
     }
+    CMyMemDC memDC(&paint, &m_clientRect, &m_paintBuffer);
     DrawChart(*m_backDC);
+    m_drawnSignature = InputSignature();
     memDC.BitBlt(0, 0, QSize(w, h), m_backBitmap, QPoint(0, 0));
+}
+
+size_t CDisLine::InputSignature() const {
+    size_t seed = 0;
+    const auto mix = [&seed](size_t value) {
+        seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+    };
+    mix(static_cast<size_t>(width()));
+    mix(static_cast<size_t>(height()));
+    mix(m_xPointCount);
+    mix(m_startFreqHz);
+    mix(m_stepHz);
+    mix(m_backColor);
+    mix(m_gridColor);
+    mix(static_cast<size_t>(m_cursorIndex));
+    mix(static_cast<size_t>(m_swrScale));
+    mix(qHash(m_cursorText));
+    mix(qHash(m_xUnit));
+    mix(qHash(m_yUnit));
+    for (int i = 0; i < kCurves; ++i) {
+        mix(m_curveColor[i]);
+        mix(m_curveShown[i]);
+        mix(static_cast<size_t>(m_curveMarkMin[i]));
+        mix(m_curveLabelLast[i]);
+        mix(static_cast<size_t>(m_curveDecimals[i]));
+        mix(m_curveCount[i]);
+        mix(qHash(m_curveName[i]));
+        mix(m_samples[i].size());
+        for (double v : m_samples[i]) {
+            uint64_t bits = 0;
+            std::memcpy(&bits, &v, sizeof bits);
+            mix(static_cast<size_t>(bits));
+        }
+    }
+    return seed;
 }
 
 void CDisLine::TakeSamples() {

@@ -65,11 +65,16 @@ class CDisLine : public QWidget {
     // Copies the shown curves' samples once, so that every use of a sample
     // within one drawing sees the same value.
     void TakeSamples();
+    // Everything a drawing depends on: the fields, the size and the samples
+    // last taken. Equal inputs draw equal pictures.
+    size_t InputSignature() const;
 
     QImage m_backBitmap;
     std::unique_ptr<DrawContext> m_backDC;
     QImage m_paintBuffer;  // storage of the per-paint off-screen surface
     std::array<std::vector<double>, kCurves> m_samples;
+    // Signature of the picture held in m_backBitmap (valid while it exists).
+    size_t m_drawnSignature = 0;
 };
 
 }  // namespace korvel

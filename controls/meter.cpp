@@ -1,5 +1,7 @@
 #include "meter.h"
 
+#include <cstring>
+
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
@@ -91,6 +93,7 @@ void CMeter::SetFrameShown(bool shown) {
 }
 
 void CMeter::DropBackground() {
+    m_composed = false;
     m_backgroundDC.reset();  // ends its painter before the bitmap goes
     m_backgroundBitmap = QImage();
 }
@@ -118,6 +121,21 @@ void CMeter::paintEvent(QPaintEvent*) {
         return;
     }
     QPainter paint(this);
+    // The window repaints the meter ten times a second; an unchanged value on
+    // an unchanged dial is the picture composed last time.
+    if (m_composed && HasDialPicture() && m_paintBuffer.size() == QSize(w, h) &&
+        std::memcmp(&m_composedValue, &m_value, sizeof m_value) == 0) {
+        paint.setCompositionMode(QPainter::CompositionMode_Source);
+        paint.drawImage(0, 0, m_paintBuffer);
+        return;
+    }
+    m_composed = false;
+    ComposePicture(paint, w, h);
+    m_composed = m_paintBuffer.size() == QSize(w, h);
+    m_composedValue = m_value;
+}
+
+void CMeter::ComposePicture(QPainter& paint, int w, int h) {
     CMyMemDC memDC(&paint, &m_clientRect, &m_paintBuffer);
     const DialGeometry dial = DialFromClient(m_clientRect);
     m_radius = dial.radius;

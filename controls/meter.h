@@ -69,6 +69,8 @@ class CMeter : public QWidget {
   private:
     void Reconfigured();
     void DropBackground();
+    // Dial, needle, hub and read-out into m_paintBuffer, then onto `paint`.
+    void ComposePicture(QPainter& paint, int w, int h);
     void DrawBackground(DrawContext& dc, const GdiRect& client);
     void DrawNeedle(DrawContext& dc);
     void DrawHub(DrawContext& dc);
@@ -108,7 +110,10 @@ class CMeter : public QWidget {
     ColorRef m_colorFace = RGB(240, 240, 240);
     int32_t m_radius = 0;
 
-    QImage m_paintBuffer;           // storage of the per-paint off-screen surface
+    QImage m_paintBuffer;  // storage of the per-paint off-screen surface
+    // m_paintBuffer holds the whole picture for this value on the current dial.
+    bool m_composed = false;
+    double m_composedValue = 0.0;
     int32_t m_fontCellHeight = -1;  // line height m_font was made for
 };
 

@@ -185,6 +185,11 @@ void CKORVELDlg::OnTimer() {
 
 void CKORVELDlg::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
+    // The charts' repaints reach the window under the progress strips; the
+    // Smith panel lies elsewhere and needs no work then.
+    if (!event->region().intersects(kSmithPanelArea)) {
+        return;
+    }
     QPainter painter(this);
     PaintSmithPanel(painter, state_, m_smithFreqKHz.load(kRelaxed), m_cableLengthM.load(kRelaxed));
 }

@@ -13,6 +13,20 @@ ProgressOverlay::ProgressOverlay(QWidget* parent, const ProgressLines& lines, in
     setFocusPolicy(Qt::NoFocus);
 }
 
+void ProgressOverlay::Refresh() {
+    const int end = lines_.End(channel_);
+    if (end == shownEnd_) {
+        return;
+    }
+    if (end == ProgressLines::kNone || shownEnd_ == ProgressLines::kNone || end < shownEnd_) {
+        update();
+    } else {
+        // Columns shownEnd_ + 1 .. end, in the strip's own coordinates.
+        update(QRect(shownEnd_ + 1 - kProgressX0, 0, end - shownEnd_, kProgressThickness));
+    }
+    shownEnd_ = end;
+}
+
 void ProgressOverlay::paintEvent(QPaintEvent*) {
     const int end = lines_.End(channel_);
     if (end == ProgressLines::kNone) {

@@ -4,6 +4,7 @@
 // (blue triangle), and beside them the two impedances, VSWR, |Γ| and |Z|.
 #pragma once
 
+#include <QRect>
 #include <cstdint>
 
 #include "smith_grid.h"
@@ -13,6 +14,10 @@
 class QPainter;
 
 namespace korvel {
+
+// The window's client area that holds the panel, (0, 0)-(430, 440): what the
+// worker repaints after each Smith measurement.
+inline const QRect kSmithPanelArea(0, 0, 430, 440);
 
 struct MeasurementState;
 

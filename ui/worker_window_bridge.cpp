@@ -5,19 +5,15 @@
 #include <algorithm>
 
 #include "app_title.h"
+#include "smith_panel.h"
 
 namespace korvel {
-
-namespace {
-// The client rectangle of the Smith panel, (0, 0)-(430, 440).
-const QRect kSmithArea(0, 0, 430, 440);
-}  // namespace
 
 WorkerWindowBridge::WorkerWindowBridge(QWidget& window, const DialogSettings& settings,
                                        ProgressLines& lines)
     : QObject(&window), window_(window), settings_(settings), lines_(lines) {}
 
-void WorkerWindowBridge::AddProgressOverlay(QWidget* overlay) {
+void WorkerWindowBridge::AddProgressOverlay(ProgressOverlay* overlay) {
     overlays_.append(overlay);
 }
 
@@ -44,7 +40,7 @@ void WorkerWindowBridge::RequestOverlayRepaint() {
             overlayRepaintPending_.store(false, std::memory_order_relaxed);
             for (const auto& overlay : overlays_) {
                 if (overlay) {
-                    overlay->update();
+                    overlay->Refresh();
                 }
             }
         },
@@ -59,7 +55,7 @@ void WorkerWindowBridge::InvalidateSmithArea() {
         this,
         [this] {
             smithRepaintPending_.store(false, std::memory_order_relaxed);
-            window_.update(kSmithArea);
+            window_.update(kSmithPanelArea);
         },
         Qt::QueuedConnection);
 }

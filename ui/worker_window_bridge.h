@@ -14,6 +14,7 @@
 #include <string>
 
 #include "progress_lines.h"
+#include "progress_overlay.h"
 #include "worker_window.h"
 
 class QWidget;
@@ -29,7 +30,7 @@ class WorkerWindowBridge final : public QObject, public WorkerWindow {
     // window thread, which also creates the bridge.
     WorkerWindowBridge(QWidget& window, const DialogSettings& settings, ProgressLines& lines);
 
-    void AddProgressOverlay(QWidget* overlay);
+    void AddProgressOverlay(ProgressOverlay* overlay);
 
     // Worker thread.
     const DialogSettings& Settings() const override { return settings_; }
@@ -53,7 +54,7 @@ class WorkerWindowBridge final : public QObject, public WorkerWindow {
     QWidget& window_;
     const DialogSettings& settings_;
     ProgressLines& lines_;
-    QList<QPointer<QWidget>> overlays_;
+    QList<QPointer<ProgressOverlay>> overlays_;
 
     std::atomic<bool> overlayRepaintPending_{false};
     std::atomic<bool> smithRepaintPending_{false};

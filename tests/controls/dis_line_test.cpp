@@ -368,3 +368,35 @@ TEST(DisLineTest, PaintsWhileTheSamplesAreBeingWritten) {
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// The window repaints the charts ten times a second; an unchanged chart reuses
+// its picture, and any change of a sample or a field draws it anew.
+TEST(DisLineCache, UnchangedInputsReuseThePictureAndEveryChangeRedraws) {
+    test::Samples samples;
+    CDisLine chart;
+    test::ConfigureVswr(chart, samples);
+    test::Fill(samples, {2.0, 1.8, 1.5, 1.3, 1.2, 1.1, 1.4}, 2.5);
+    const QImage first = test::Render(chart);
+    {
+        TextRecorder texts;
+        EXPECT_EQ(test::Render(chart), first);
+        EXPECT_TRUE(texts.Draws().empty());  // nothing was drawn again
+    }
+    samples[150].store(9.0, std::memory_order_relaxed);
+    const QImage moved = test::Render(chart);
+    EXPECT_NE(moved, first);
+    chart.m_gridColor = RGB(200, 0, 0);
+    const QImage recoloured = test::Render(chart);
+    EXPECT_NE(recoloured, moved);
+    chart.m_cursorIndex = 20;
+    chart.m_cursorText = "f=6.190MHz  VSWR=2.5";
+    TextRecorder texts;
+    test::Render(chart);
+    EXPECT_NE(texts.Find("f=6.190MHz  VSWR=2.5"), nullptr);
+}
+
+}  // namespace
+}  // namespace korvel

@@ -241,3 +241,32 @@ TEST(MeterTest, SmallAndWideControlsPaintWithoutFault) {
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// Ten repaints a second with the same power reuse the composed picture; a new
+// value or a new setting composes it again.
+TEST(MeterCache, SameValueReusesThePictureAndChangesRecompose) {
+    CMeter meter;
+    meter.resize(324, 286);
+    meter.SetRange(-75.0, 15.0);
+    meter.m_value = -30.0;
+    const QImage first = test::Render(meter);
+    {
+        TextRecorder texts;
+        EXPECT_EQ(test::Render(meter), first);
+        EXPECT_TRUE(texts.Draws().empty());
+    }
+    meter.m_value = -10.0;
+    const QImage moved = test::Render(meter);
+    EXPECT_NE(moved, first);
+    meter.SetNeedleColor(RGB(0, 0, 255));
+    EXPECT_NE(test::Render(meter), moved);
+    meter.m_value = -30.0;
+    meter.SetNeedleColor(RGB(255, 0, 0));
+    EXPECT_EQ(test::Render(meter), first);
+}
+
+}  // namespace
+}  // namespace korvel

@@ -131,7 +131,8 @@ TEST(WorkerWindowBridge, SmithRepaintAndMessagesFromAnotherThread) {
         returned = true;
     });
     ASSERT_TRUE(WaitUntil([&] { return bridge->OpenMessage() != nullptr; }));
-    EXPECT_TRUE(window.painted.contains(QRect(0, 0, 430, 440)));
+    // The repaint was asked for first; the window may still be on its way to it.
+    EXPECT_TRUE(WaitUntil([&] { return window.painted.contains(QRect(0, 0, 430, 440)); }));
     EXPECT_EQ(lines.End(1), 600);
     EXPECT_FALSE(returned.load());
     EXPECT_EQ(bridge->OpenMessage()->text(), QString("Zo Calibration finished."));

@@ -48,7 +48,7 @@ std::string SimUsage() {
            "  --seed N              noise seed (default 1)\n"
            "  --noise X             noise scale, 0 for none (default 1)\n"
            "  --bench NAME          antenna, through, load, open, source-0dbm, source-20dbm\n"
-           "  --fault SPEC          KIND[=VALUE][,after=N][,count=N|forever][,every=N]; kinds:\n"
+           "  --fault FAULT         KIND[=VALUE][,after=N][,count=N|forever][,every=N]; kinds:\n"
            "                        length=N, timeout, late=MS, zero-ref, all-zero, all-ones,\n"
            "                        garbage[=N], frame-65535, truncated=N (repeatable)\n"
            "  --unplug-after N      unplug after N replies\n"

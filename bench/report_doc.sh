@@ -45,11 +45,13 @@ otherwise) and measures in this order:
 ## Where the window's time goes
 
 The idle figure is the refresh itself: ten ticks a second, each repainting the four charts and
-the meter (about ten paint events, since what lies beneath a repainted control is painted too),
-so idle CPU is close to ten times the per-tick paint. While scanning, the window thread carries
-most of the load (its share is in the scanning row): besides the ticks it repaints for every
-step of the red progress lines, drawn by a strip laid over the charts, and for each Smith
-measurement. The worker itself stays well under 1 % of a core.
+the meter. A chart whose fields and samples have not changed since its last drawing, and the
+meter at an unchanged value, copy their cached picture instead of drawing it again, so an idle
+tick costs little more than those copies and the flush to the display. While scanning, the
+window thread carries most of the load (its share is in the scanning row): each tick draws the
+charts whose samples moved, and the red progress strips laid over the charts repaint only their
+newly grown segment (the chart under it copies that strip from its cached picture). The Smith
+panel is drawn only by paints that reach it. The worker itself stays well under 1 % of a core.
 
 The machine is shared: a high load average in the header above inflates the wall-time figures
 (scan ratio, start-up, paint), not the CPU-time ones.

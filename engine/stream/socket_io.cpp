@@ -401,29 +401,6 @@ long Send(SocketHandle socket, const uint8_t* data, std::size_t length) {
     }
 }
 
-bool SendAll(SocketHandle socket, const uint8_t* data, std::size_t length, const Waker* waker,
-             int timeoutMs) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::size_t sent = 0;
-    while (sent < length) {
-        const long n = Send(socket, data + sent, length - sent);
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n != kWouldBlock) {
-            return false;
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0 || WaitWritable(socket, waker, static_cast<int>(left)) != WaitResult::Ready) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void CloseSocket(SocketHandle socket) {
     if (socket != kNoSocket) {
         ::closesocket(Sock(socket));
@@ -781,6 +758,19 @@ long Send(SocketHandle socket, const uint8_t* data, std::size_t length) {
     }
 }
 
+void CloseSocket(SocketHandle socket) {
+    if (socket != kNoSocket) {
+        ::close(Fd(socket));
+    }
+}
+
+}  // namespace korvel::net
+
+#endif  // POSIX
+
+namespace korvel::net {
+
+// The same on every platform: the calls it makes are each platform's own.
 bool SendAll(SocketHandle socket, const uint8_t* data, std::size_t length, const Waker* waker,
              int timeoutMs) {
     using Clock = std::chrono::steady_clock;
@@ -804,12 +794,4 @@ bool SendAll(SocketHandle socket, const uint8_t* data, std::size_t length, const
     return true;
 }
 
-void CloseSocket(SocketHandle socket) {
-    if (socket != kNoSocket) {
-        ::close(Fd(socket));
-    }
-}
-
 }  // namespace korvel::net
-
-#endif  // POSIX

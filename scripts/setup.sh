@@ -10,9 +10,11 @@ pkgs=()
 for g in "${groups[@]}"; do
     case "$g" in
         base) pkgs+=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                     qt6-base-dev fonts-liberation2 fontconfig) ;;
+                     qt6-base-dev fonts-liberation2 fontconfig
+                     libasio-dev libcli11-dev nlohmann-json3-dev) ;;
         gui-test) pkgs+=(xvfb xauth x11-utils imagemagick) ;;
-        windows) pkgs+=(cmake make g++-mingw-w64-x86-64-posix googletest wine) ;;
+        windows) pkgs+=(cmake make g++-mingw-w64-x86-64-posix googletest wine
+                        libasio-dev libcli11-dev nlohmann-json3-dev) ;;
         fuzz) pkgs+=(clang libclang-rt-14-dev) ;;
         *) echo "setup.sh: unknown group '$g'" >&2; exit 64 ;;
     esac

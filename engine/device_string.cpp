@@ -6,6 +6,26 @@
 
 namespace korvel {
 
+namespace {
+
+std::string UnknownDevice(const std::string& device) {
+    return "Unknown device \"" + device + "\": use sim, unix:PATH or tcp:HOST:PORT.";
+}
+
+}  // namespace
+
+bool CheckDeviceString(const std::string& device, std::string& error) {
+    if (device.empty() || device == kSimDevice) {
+        return true;
+    }
+    if (LooksLikeStreamEndpoint(device)) {
+        StreamEndpoint endpoint;
+        return ParseStreamEndpoint(device, endpoint, error);
+    }
+    error = UnknownDevice(device);
+    return false;
+}
+
 std::unique_ptr<DeviceTransport> MakeTransport(const std::string& device, std::string& error,
                                                Clock* simClock) {
     if (device.empty()) {
@@ -21,7 +41,7 @@ std::unique_ptr<DeviceTransport> MakeTransport(const std::string& device, std::s
         }
         return std::make_unique<StreamTransport>(endpoint);
     }
-    error = "Unknown device \"" + device + "\": use sim, unix:PATH or tcp:HOST:PORT.";
+    error = UnknownDevice(device);
     return nullptr;
 }
 

@@ -15,6 +15,10 @@ namespace korvel {
 
 inline constexpr const char* kSimDevice = "sim";
 
+// True for a string MakeTransport takes ("" included); false with a message
+// in `error` otherwise. Nothing is opened.
+bool CheckDeviceString(const std::string& device, std::string& error);
+
 // Returns null with a message in `error` for a string it cannot use. The
 // simulated instrument's time-outs advance `simClock` when one is given.
 std::unique_ptr<DeviceTransport> MakeTransport(const std::string& device, std::string& error,

@@ -1,8 +1,12 @@
 #include "sim_command_line.h"
 
+#include <CLI/CLI.hpp>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+
+#include "program_options.h"
 
 namespace korvel {
 
@@ -18,6 +22,9 @@ constexpr BenchName kBenches[] = {
     {"load", SimBench::DummyLoad},         {"open", SimBench::OpenPort},
     {"source-0dbm", SimBench::Source0dBm}, {"source-20dbm", SimBench::SourceMinus20dBm},
 };
+
+constexpr const char* kName = "korvel-sim";
+constexpr const char* kAbout = "The simulated KDX7720C instrument, served on a socket.";
 
 template <typename T>
 bool ParseWhole(const std::string& s, T min, T max, T& out) {
@@ -43,82 +50,84 @@ bool ParseSimBench(const std::string& name, SimBench& bench) {
     return false;
 }
 
+void DeclareSimOptions(CLI::App& app, SimCommandLine& c) {
+    PrepareOptions(app);
+    AddValueOption(app, "--listen", "ENDPOINT",
+                   "where to serve: unix:PATH or tcp:HOST:PORT (required)",
+                   [&c](const std::string& v) {
+                       std::string error;
+                       return ParseStreamEndpoint(v, c.listen, error) ? "" : error;
+                   });
+    AddValueOption(app, "--seed", "N", "noise seed (default 1)", [&c](const std::string& v) {
+        return ParseWhole<uint32_t>(v, 0, std::numeric_limits<uint32_t>::max(), c.seed)
+                   ? ""
+                   : "needs a whole number from 0 to 4294967295.";
+    });
+    AddValueOption(app, "--noise", "X", "noise scale, 0 for none (default 1)",
+                   [&c](const std::string& v) {
+                       char* end = nullptr;
+                       const double x = std::strtod(v.c_str(), &end);
+                       if (v.empty() || *end != '\0' || !std::isfinite(x) || x < 0 || x > 1000) {
+                           return "needs a number from 0 to 1000.";
+                       }
+                       c.noiseScale = x;
+                       return "";
+                   });
+    AddValueOption(app, "--bench", "NAME",
+                   "antenna, through, load, open, source-0dbm, source-20dbm (default antenna)",
+                   [&c](const std::string& v) {
+                       return ParseSimBench(v, c.bench)
+                                  ? std::string()
+                                  : "Unknown bench \"" + v +
+                                        "\": use antenna, through, load, open, source-0dbm or "
+                                        "source-20dbm.";
+                   });
+    AddValueOption(app, "--fault", "FAULT",
+                   "KIND[=VALUE][,after=N][,count=N|forever][,every=N]; kinds:\n"
+                   "length=N, timeout, late=MS, zero-ref, all-zero, all-ones,\n"
+                   "garbage[=N], frame-65535, truncated=N (repeatable)",
+                   [&c](const std::string& v) {
+                       SimFault f;
+                       std::string error;
+                       if (!ParseSimFault(v, f, error)) {
+                           return error;
+                       }
+                       c.faults.push_back(f);
+                       return std::string();
+                   });
+    AddValueOption(app, "--unplug-after", "N", "unplug after N replies",
+                   [&c](const std::string& v) {
+                       return ParseWhole<uint64_t>(v, 1, std::numeric_limits<uint64_t>::max(),
+                                                   c.server.unplugAfterReplies)
+                                  ? ""
+                                  : "needs a whole number of replies, at least 1.";
+                   });
+    AddValueOption(app, "--replug-after", "MS", "stay unplugged MS ms, -1 for good (default 2000)",
+                   [&c](const std::string& v) {
+                       return ParseWhole<int>(v, -1, 24 * 3600 * 1000, c.server.replugAfterMs)
+                                  ? ""
+                                  : "needs milliseconds from -1 to 86400000.";
+                   });
+    AddSwitch(app, "-h,--help", "show this text", c.help);
+}
+
 std::string SimUsage() {
-    return "usage: korvel-sim --listen unix:PATH|tcp:HOST:PORT [options]\n"
-           "  --seed N              noise seed (default 1)\n"
-           "  --noise X             noise scale, 0 for none (default 1)\n"
-           "  --bench NAME          antenna, through, load, open, source-0dbm, source-20dbm\n"
-           "  --fault FAULT         KIND[=VALUE][,after=N][,count=N|forever][,every=N]; kinds:\n"
-           "                        length=N, timeout, late=MS, zero-ref, all-zero, all-ones,\n"
-           "                        garbage[=N], frame-65535, truncated=N (repeatable)\n"
-           "  --unplug-after N      unplug after N replies\n"
-           "  --replug-after MS     stay unplugged MS ms, -1 for good (default 2000)\n"
-           "  --help\n";
+    CLI::App app{kAbout, kName};
+    SimCommandLine unused;
+    DeclareSimOptions(app, unused);
+    return app.help();
 }
 
 bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& out,
                          std::string& error) {
+    CLI::App app{kAbout, kName};
     SimCommandLine c;
-    bool haveListen = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            c.help = true;
-            continue;
-        }
-        if (i + 1 >= args.size()) {
-            error = a.rfind("--", 0) == 0 ? "Option " + a + " needs a value."
-                                          : "Unexpected argument \"" + a + "\".";
-            return false;
-        }
-        const std::string& v = args[++i];
-        if (a == "--listen") {
-            if (!ParseStreamEndpoint(v, c.listen, error)) {
-                return false;
-            }
-            haveListen = true;
-        } else if (a == "--seed") {
-            if (!ParseWhole<uint32_t>(v, 0, std::numeric_limits<uint32_t>::max(), c.seed)) {
-                error = "--seed needs a whole number from 0 to 4294967295.";
-                return false;
-            }
-        } else if (a == "--noise") {
-            char* end = nullptr;
-            const double x = std::strtod(v.c_str(), &end);
-            if (v.empty() || *end != '\0' || !std::isfinite(x) || x < 0 || x > 1000) {
-                error = "--noise needs a number from 0 to 1000.";
-                return false;
-            }
-            c.noiseScale = x;
-        } else if (a == "--bench") {
-            if (!ParseSimBench(v, c.bench)) {
-                error = "Unknown bench \"" + v +
-                        "\": use antenna, through, load, open, source-0dbm or source-20dbm.";
-                return false;
-            }
-        } else if (a == "--fault") {
-            SimFault f;
-            if (!ParseSimFault(v, f, error)) {
-                return false;
-            }
-            c.faults.push_back(f);
-        } else if (a == "--unplug-after") {
-            if (!ParseWhole<uint64_t>(v, 1, std::numeric_limits<uint64_t>::max(),
-                                      c.server.unplugAfterReplies)) {
-                error = "--unplug-after needs a whole number of replies, at least 1.";
-                return false;
-            }
-        } else if (a == "--replug-after") {
-            if (!ParseWhole<int>(v, -1, 24 * 3600 * 1000, c.server.replugAfterMs)) {
-                error = "--replug-after needs milliseconds from -1 to 86400000.";
-                return false;
-            }
-        } else {
-            error = "Unknown option \"" + a + "\".";
-            return false;
-        }
+    DeclareSimOptions(app, c);
+    error = ParseOptions(app, args);
+    if (!error.empty()) {
+        return false;
     }
-    if (!haveListen && !c.help) {
+    if (app.count("--listen") == 0 && !c.help) {
         error = "--listen unix:PATH or --listen tcp:HOST:PORT is required.";
         return false;
     }

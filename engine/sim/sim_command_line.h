@@ -10,6 +10,10 @@
 #include "sim_server.h"
 #include "stream/stream_endpoint.h"
 
+namespace CLI {
+class App;
+}  // namespace CLI
+
 namespace korvel {
 
 struct SimCommandLine {
@@ -25,11 +29,15 @@ struct SimCommandLine {
 // Bench names: antenna, through, load, open, source-0dbm, source-20dbm.
 bool ParseSimBench(const std::string& name, SimBench& bench);
 
+// Declares every option of korvel-sim, each storing into `out`.
+void DeclareSimOptions(CLI::App& app, SimCommandLine& out);
+
 // Parses the arguments after the program name; false with a message in
 // `error`. --listen is required unless --help is given.
 bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& out,
                          std::string& error);
 
+// The parser's help text.
 std::string SimUsage();
 
 }  // namespace korvel

@@ -1,12 +1,20 @@
 #include "sweep_options.h"
 
+#include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+
+#include "device_string.h"
+#include "program_options.h"
 
 namespace korvel::sweep {
 namespace {
 
+constexpr const char* kName = "korvel-sweep";
+constexpr const char* kAbout =
+    "Runs N whole scan passes with the Smith point and prints the results.";
 constexpr int kMaxPasses = 1000000;
 constexpr double kMaxTimeoutS = 86400.0;
 
@@ -86,109 +94,109 @@ bool ParseRange(const std::string& text, SweepRange& out, std::string& error) {
 
 }  // namespace
 
+void DeclareSweepOptions(CLI::App& app, SweepOptions& o) {
+    PrepareOptions(app);
+    AddValueOption(app, "--device", "DEVICE",
+                   "instrument: sim (built-in simulator), unix:PATH, tcp:HOST:PORT;\n"
+                   "default: the platform's own instrument layer",
+                   [&o](const std::string& v) {
+                       std::string error;
+                       if (!CheckDeviceString(v, error)) {
+                           return error;
+                       }
+                       o.device = v;
+                       return std::string();
+                   });
+    AddValueOption(app, "--smith", "KHZ", "Smith frequency, 1000 to 50000 kHz (default 14270)",
+                   [&o](const std::string& v) {
+                       uint32_t khz = 0;
+                       if (!ParseUnsigned(v, khz))
+                           return std::string("Enter a positive integer.");
+                       if (khz < 1000 || khz > 50000)
+                           return Between("1000", "50000", true);
+                       o.smithKHz = khz;
+                       return std::string();
+                   });
+    AddValueOption(app, "--cable", "M", "50 ohm cable length, 0 to 1000 m (default 0)",
+                   [&o](const std::string& v) {
+                       double m = 0;
+                       if (!ParseNumber(v, m))
+                           return std::string("Enter a number.");
+                       if (!(m >= 0.0 && m <= 1000.0))
+                           return Between("0", "1000", false);
+                       o.cableM = m;
+                       return std::string();
+                   });
+    for (int n = 0; n < 3; ++n) {
+        char text[80];
+        std::snprintf(text, sizeof text,
+                      "sweep range %d in MHz, each limit 1 to 60 (default %g:%g)", n + 1,
+                      o.ranges[n].startMHz, o.ranges[n].stopMHz);
+        AddValueOption(app, "--range" + std::to_string(n + 1), "START:STOP", text,
+                       [&o, n](const std::string& v) {
+                           std::string why;
+                           ParseRange(v, o.ranges[n], why);
+                           return why;
+                       });
+    }
+    AddValueOption(app, "--disable", "1|2|3",
+                   "leave range N out of the scan (range 3 also carries S21); repeatable",
+                   [&o](const std::string& v) {
+                       if (v != "1" && v != "2" && v != "3")
+                           return "expected 1, 2 or 3";
+                       o.enabled[v[0] - '1'] = false;
+                       return "";
+                   });
+    AddValueOption(app, "--passes", "N", "whole scan passes to wait for (default 1)",
+                   [&o](const std::string& v) {
+                       uint32_t passes = 0;
+                       if (!ParseUnsigned(v, passes) || passes < 1 || passes > kMaxPasses)
+                           return "expected a whole number from 1 to 1000000";
+                       o.passes = static_cast<int>(passes);
+                       return "";
+                   });
+    AddValueOption(app, "--format", "csv|json", "csv (default) or json",
+                   [&o](const std::string& v) {
+                       if (v == "csv") {
+                           o.format = OutputFormat::Csv;
+                       } else if (v == "json") {
+                           o.format = OutputFormat::Json;
+                       } else {
+                           return "expected csv or json";
+                       }
+                       return "";
+                   });
+    AddValueOption(app, "--timeout", "S",
+                   "seconds without a working instrument link (connecting included)\n"
+                   "before giving up (default 10)",
+                   [&o](const std::string& v) {
+                       double seconds = 0;
+                       if (!ParseNumber(v, seconds) || !(seconds > 0.0 && seconds <= kMaxTimeoutS))
+                           return "expected seconds, more than 0 and at most 86400";
+                       o.timeoutS = seconds;
+                       return "";
+                   });
+    AddSwitch(app, "-h,--help", "show this text", o.help);
+    app.footer(
+        "Exit status: 0 done, 2 no instrument, 64 invalid arguments, 74 results not written.");
+}
+
 std::string SweepUsage() {
-    return "usage: korvel-sweep [--device sim|unix:PATH|tcp:HOST:PORT] [--smith KHZ] [--cable M]\n"
-           "                    [--range1 START:STOP] [--range2 START:STOP] "
-           "[--range3 START:STOP]\n"
-           "                    [--disable 1|2|3]... [--passes N] [--format csv|json] "
-           "[--timeout S]\n"
-           "Runs N whole scan passes with the Smith point and prints the results.\n"
-           "  --device   instrument: sim (built-in simulator), unix:PATH, tcp:HOST:PORT;\n"
-           "             default: the platform's own instrument layer\n"
-           "  --smith    Smith frequency, 1000 to 50000 kHz (default 14270)\n"
-           "  --cable    50 ohm cable length, 0 to 1000 m (default 0)\n"
-           "  --rangeN   sweep range N in MHz, each limit 1 to 60 (defaults 6.1:7.9, "
-           "13.1:14.9, 20.1:21.9)\n"
-           "  --disable  leave range N out of the scan (range 3 also carries S21)\n"
-           "  --passes   whole scan passes to wait for (default 1)\n"
-           "  --format   csv (default) or json\n"
-           "  --timeout  seconds without a working instrument link (connecting included)\n"
-           "             before giving up (default 10)\n"
-           "Exit status: 0 done, 2 no instrument, 64 invalid arguments, 74 results not written.\n";
+    CLI::App app{kAbout, kName};
+    SweepOptions unused;
+    DeclareSweepOptions(app, unused);
+    return app.help();
 }
 
 ParseResult ParseSweepOptions(const std::vector<std::string>& args) {
+    CLI::App app{kAbout, kName};
     SweepOptions o;
+    DeclareSweepOptions(app, o);
     ParseResult result;
-    auto fail = [&result](const std::string& option, const std::string& why) {
-        result.error = option + ": " + why;
-        return result;
-    };
-    for (std::size_t k = 0; k < args.size(); ++k) {
-        std::string name = args[k];
-        std::string value;
-        bool hasValue = false;
-        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name = name.substr(0, eq);
-            hasValue = true;
-        }
-        if (name == "-h" || name == "--help") {
-            o.help = true;
-            continue;
-        }
-        static const char* const kWithValue[] = {"--device", "--smith",  "--cable",   "--range1",
-                                                 "--range2", "--range3", "--disable", "--passes",
-                                                 "--format", "--timeout"};
-        bool known = false;
-        for (const char* n : kWithValue)
-            known = known || name == n;
-        if (!known)
-            return fail(name, "unknown option");
-        if (!hasValue) {
-            if (k + 1 >= args.size())
-                return fail(name, "missing value");
-            value = args[++k];
-        }
-
-        std::string why;
-        if (name == "--device") {
-            o.device = value;
-        } else if (name == "--smith") {
-            uint32_t v = 0;
-            if (!ParseUnsigned(value, v))
-                return fail(name, "Enter a positive integer.");
-            if (v < 1000 || v > 50000)
-                return fail(name, Between("1000", "50000", true));
-            o.smithKHz = v;
-        } else if (name == "--cable") {
-            double v = 0;
-            if (!ParseNumber(value, v))
-                return fail(name, "Enter a number.");
-            if (!(v >= 0.0 && v <= 1000.0))
-                return fail(name, Between("0", "1000", false));
-            o.cableM = v;
-        } else if (name.rfind("--range", 0) == 0) {
-            const int n = name.back() - '1';
-            if (!ParseRange(value, o.ranges[n], why))
-                return fail(name, why);
-        } else if (name == "--disable") {
-            if (value != "1" && value != "2" && value != "3")
-                return fail(name, "expected 1, 2 or 3");
-            o.enabled[value[0] - '1'] = false;
-        } else if (name == "--passes") {
-            uint32_t v = 0;
-            if (!ParseUnsigned(value, v) || v < 1 || v > kMaxPasses) {
-                return fail(name, "expected a whole number from 1 to 1000000");
-            }
-            o.passes = static_cast<int>(v);
-        } else if (name == "--format") {
-            if (value == "csv") {
-                o.format = OutputFormat::Csv;
-            } else if (value == "json") {
-                o.format = OutputFormat::Json;
-            } else {
-                return fail(name, "expected csv or json");
-            }
-        } else if (name == "--timeout") {
-            double v = 0;
-            if (!ParseNumber(value, v) || !(v > 0.0 && v <= kMaxTimeoutS)) {
-                return fail(name, "expected seconds, more than 0 and at most 86400");
-            }
-            o.timeoutS = v;
-        }
+    result.error = ParseOptions(app, args);
+    if (result.error.empty()) {
+        result.options = o;
     }
-    result.options = o;
     return result;
 }
 

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}  // namespace CLI
+
 namespace korvel::sweep {
 
 inline constexpr int kExitOk = 0;
@@ -38,8 +42,12 @@ struct ParseResult {
     std::string error;                    // what was wrong, for the user
 };
 
+// Declares every option of korvel-sweep, each storing into `out`.
+void DeclareSweepOptions(CLI::App& app, SweepOptions& out);
+
 ParseResult ParseSweepOptions(const std::vector<std::string>& args);
 
+// The parser's help text.
 std::string SweepUsage();
 
 }  // namespace korvel::sweep

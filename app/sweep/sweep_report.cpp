@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "cable_transform.h"
 #include "sweep_worker.h"
@@ -9,15 +10,60 @@
 namespace korvel::sweep {
 namespace {
 
+// The document keeps its fields in the order written.
+using Json = nlohmann::ordered_json;
+
 std::string JsonNumber(double v) {
     return std::isfinite(v) ? FormatNumber(v) : "null";
 }
 
-void WriteJsonArray(std::ostream& out, const std::array<double, kSweepPoints>& a) {
-    out << '[';
-    for (std::size_t i = 0; i < a.size(); ++i)
-        out << (i ? "," : "") << JsonNumber(a[i]);
-    out << ']';
+// The library would write the shortest text that reads back as the same
+// double ("2.0", "6.099999904632568"); the report has always written every
+// number as FormatNumber does, so numbers are written here and structure,
+// field order and string escapes come from the library.
+void WriteJsonValue(std::ostream& out, const Json& value) {
+    if (value.is_object()) {
+        out << '{';
+        const char* separator = "";
+        for (const auto& [key, item] : value.items()) {
+            out << separator << Json(key).dump() << ':';
+            WriteJsonValue(out, item);
+            separator = ",";
+        }
+        out << '}';
+    } else if (value.is_array()) {
+        out << '[';
+        const char* separator = "";
+        for (const Json& item : value) {
+            out << separator;
+            WriteJsonValue(out, item);
+            separator = ",";
+        }
+        out << ']';
+    } else if (value.is_number_float()) {
+        out << JsonNumber(value.get<double>());
+    } else {
+        out << value.dump();
+    }
+}
+
+Json JsonDocument(const SweepReport& r) {
+    Json channels = Json::array();
+    for (const ChannelReport& ch : r.channels) {
+        channels.push_back({{"name", ch.name}, {"freq_mhz", ch.freqMHz}, {"values", ch.values}});
+    }
+    return {{"smith",
+             {{"freq_khz", r.smithKHz},
+              {"gamma_mag", r.gammaMag},
+              {"gamma_angle", r.gammaAngle},
+              {"r", r.r},
+              {"x", r.x},
+              {"z_mag", r.zMag},
+              {"vswr", r.vswr},
+              {"cable_r", r.cableR},
+              {"cable_x", r.cableX}}},
+            {"rf_power_dbm", r.rfPowerDbm},
+            {"channels", channels}};
 }
 
 }  // namespace
@@ -65,21 +111,8 @@ SweepReport BuildReport(const MeasurementState& state, const DialogSettings& set
 }
 
 void WriteJson(std::ostream& out, const SweepReport& r) {
-    out << "{\"smith\":{\"freq_khz\":" << r.smithKHz << ",\"gamma_mag\":" << JsonNumber(r.gammaMag)
-        << ",\"gamma_angle\":" << JsonNumber(r.gammaAngle) << ",\"r\":" << JsonNumber(r.r)
-        << ",\"x\":" << JsonNumber(r.x) << ",\"z_mag\":" << JsonNumber(r.zMag)
-        << ",\"vswr\":" << JsonNumber(r.vswr) << ",\"cable_r\":" << JsonNumber(r.cableR)
-        << ",\"cable_x\":" << JsonNumber(r.cableX)
-        << "},\"rf_power_dbm\":" << JsonNumber(r.rfPowerDbm) << ",\"channels\":[";
-    for (std::size_t c = 0; c < r.channels.size(); ++c) {
-        const ChannelReport& ch = r.channels[c];
-        out << (c ? "," : "") << "{\"name\":\"" << ch.name << "\",\"freq_mhz\":";
-        WriteJsonArray(out, ch.freqMHz);
-        out << ",\"values\":";
-        WriteJsonArray(out, ch.values);
-        out << '}';
-    }
-    out << "]}\n";
+    WriteJsonValue(out, JsonDocument(r));
+    out << '\n';
 }
 
 void WriteCsv(std::ostream& out, const SweepReport& r) {

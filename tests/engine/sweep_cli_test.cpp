@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "console_window.h"
@@ -76,13 +77,99 @@ TEST(SweepOptions, BadValuesAreRefusedWithTheDialogsMessages) {
         {{"--format", "xml"}, "--format: expected csv or json"},
         {{"--timeout", "-1"}, "--timeout: expected seconds, more than 0 and at most 86400"},
         {{"--timeout", "inf"}, "--timeout: expected seconds, more than 0 and at most 86400"},
-        {{"--smith"}, "--smith: missing value"},
-        {{"--frobnicate"}, "--frobnicate: unknown option"},
+        {{"--device", "usb"},
+         "--device: Unknown device \"usb\": use sim, unix:PATH or tcp:HOST:PORT."},
     };
     for (const auto& [args, message] : cases) {
         const ParseResult r = ParseSweepOptions(args);
         EXPECT_FALSE(r.options) << message;
         EXPECT_EQ(r.error, message);
+    }
+}
+
+// Refused, with a message that starts with the option's name.
+void ExpectRefused(const std::string& option, const std::string& value) {
+    const ParseResult r = ParseSweepOptions({option, value});
+    EXPECT_FALSE(r.options) << option << " " << value.substr(0, 24);
+    EXPECT_EQ(r.error.rfind(option + ": ", 0), 0u) << r.error.substr(0, 80);
+}
+
+TEST(SweepOptions, MistypedValuesAreRefusedNamingTheOption) {
+    std::vector<std::string> numbers = {"",
+                                        "   ",
+                                        "-5",
+                                        "abc",
+                                        "7x",
+                                        "1e308",
+                                        "-1e308",
+                                        "nan",
+                                        "inf",
+                                        "0x1G",
+                                        "１２３",
+                                        "14Ω",
+                                        std::string(10000, '9')};
+    for (const std::string& v : numbers) {
+        for (const char* option :
+             {"--smith", "--cable", "--passes", "--timeout", "--range1", "--disable"}) {
+            ExpectRefused(option, v);
+        }
+    }
+    for (const char* v : {"999", "50001", "+5", "0x10", "4294967296"})
+        ExpectRefused("--smith", v);
+    for (const char* v : {"1000.5", "1e-400x"})
+        ExpectRefused("--cable", v);
+    for (const char* v : {"0", "0.5", "1e9"})
+        ExpectRefused("--passes", v);
+    for (const char* v : {"5", "5:", ":5", "0:5", "5:61", "nan:5", "5:inf", "1e308:5", "5:7x",
+                          "５:７", "5:6:7", "5;7"})
+        ExpectRefused("--range2", v);
+    for (const char* v : {"0", "4", "1.5"})
+        ExpectRefused("--disable", v);
+    for (const char* v : {"xml", "CSV", ""})
+        ExpectRefused("--format", v);
+    for (const char* v : {"usb", "unix:", "tcp:localhost:99999", "tcp:host"})
+        ExpectRefused("--device", v);
+}
+
+TEST(SweepOptions, UnknownOrIncompleteArgumentsAreNamed) {
+    const std::string longText(10000, 'x');
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--frobnicate"},
+                                               {"--smith"},
+                                               {"--passes"},
+                                               {longText},
+                                               {"１２３"},
+                                               {"-5"},
+                                               {"--help", "--frobnicate"},
+                                               {"--smith", "0", "--help"}}) {
+        const ParseResult r = ParseSweepOptions(args);
+        EXPECT_FALSE(r.options) << args[0].substr(0, 24);
+        EXPECT_NE(r.error.find(args[0] == "--help" ? args[1] : args[0]), std::string::npos)
+            << r.error.substr(0, 80);
+    }
+}
+
+TEST(SweepOptions, RepeatedOptionsAreReadInOrder) {
+    const ParseResult r = Parse({"--smith", "2000", "--smith=3000", "--disable", "2", "--disable",
+                                 "1", "--device=", "--format", "json", "--format", "csv"});
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->smithKHz, 3000u);
+    EXPECT_FALSE(r.options->enabled[0]);
+    EXPECT_FALSE(r.options->enabled[1]);
+    EXPECT_TRUE(r.options->enabled[2]);
+    EXPECT_EQ(r.options->device, "");  // "--device=": the platform's own layer
+    EXPECT_EQ(r.options->format, OutputFormat::Csv);
+    // The first bad use is the one reported, even when a later one is good.
+    EXPECT_EQ(Parse({"--smith", "1", "--smith", "2000"}).error,
+              "--smith: Enter an integer between 1000 and 50000.");
+}
+
+TEST(SweepOptions, HelpListsEveryOptionWithItsDefault) {
+    const std::string usage = SweepUsage();
+    for (const char* text : {"--device", "--smith KHZ", "default 14270", "--cable", "--range1",
+                             "6.1:7.9", "--range3", "20.1:21.9", "--disable", "--passes",
+                             "--format csv|json", "--timeout", "--help", "64 invalid arguments"}) {
+        EXPECT_NE(usage.find(text), std::string::npos) << text;
     }
 }
 
@@ -156,6 +243,55 @@ TEST(SweepReport, JsonStaysValidForNonFiniteNumbers) {
     EXPECT_EQ(json.find("inf"), std::string::npos);
     EXPECT_NE(json.find("{\"name\":\"S21\",\"freq_mhz\":["), std::string::npos);
     EXPECT_EQ(json.substr(json.size() - 3), "]}\n");
+}
+
+TEST(SweepReport, JsonReadsBackAsTheReport) {
+    SweepReport r = SampleReport();
+    r.channels[2].values[42] = std::numeric_limits<double>::quiet_NaN();  // no reading
+    std::ostringstream out;
+    WriteJson(out, r);
+    const auto doc = nlohmann::ordered_json::parse(out.str());  // throws if not JSON
+
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : doc.items())
+        keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"smith", "rf_power_dbm", "channels"}));
+    keys.clear();
+    for (const auto& [key, value] : doc["smith"].items())
+        keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"freq_khz", "gamma_mag", "gamma_angle", "r", "x",
+                                              "z_mag", "vswr", "cable_r", "cable_x"}));
+    EXPECT_TRUE(doc["smith"]["freq_khz"].is_number_unsigned());
+    EXPECT_EQ(doc["smith"]["freq_khz"].get<uint32_t>(), r.smithKHz);
+    EXPECT_EQ(doc["smith"]["cable_x"].get<double>(), r.cableX);  // every digit kept
+    EXPECT_EQ(doc["rf_power_dbm"].get<double>(), r.rfPowerDbm);
+
+    const auto& channels = doc["channels"];
+    ASSERT_EQ(channels.size(), 4u);
+    for (std::size_t c = 0; c < 4; ++c) {
+        SCOPED_TRACE(c);
+        ASSERT_EQ(channels[c]["name"], r.channels[c].name);
+        ASSERT_EQ(channels[c]["freq_mhz"].size(), kSweepPoints);
+        ASSERT_EQ(channels[c]["values"].size(), kSweepPoints);
+        for (std::size_t i = 0; i < kSweepPoints; ++i) {
+            ASSERT_EQ(channels[c]["freq_mhz"][i].get<double>(), r.channels[c].freqMHz[i]);
+            if (c == 2 && i == 42) {
+                EXPECT_TRUE(channels[c]["values"][i].is_null());
+            } else {
+                ASSERT_EQ(channels[c]["values"][i].get<double>(), r.channels[c].values[i]);
+            }
+        }
+    }
+}
+
+TEST(SweepReport, JsonNumbersKeepTheirSeventeenDigits) {
+    SweepReport r = SampleReport();
+    r.channels[0].values[0] = 2.0;
+    std::ostringstream out;
+    WriteJson(out, r);
+    // 6.1f as a double, and a whole number without ".0", as before.
+    EXPECT_NE(out.str().find("\"freq_mhz\":[6.0999999046325684,"), std::string::npos);
+    EXPECT_NE(out.str().find("\"values\":[2,"), std::string::npos);
 }
 
 TEST(SweepRun, PassesOnTheSimulatorThenPrints) {

@@ -1,80 +1,67 @@
 #include "command_line.h"
 
+#include <CLI/CLI.hpp>
+#include <memory>
+
+#include "device_string.h"
+#include "program_options.h"
+
 namespace korvel {
 
 namespace {
 
-bool ValidDevice(const std::string& device) {
-    if (device == "sim") {
-        return true;
-    }
-    if (device.rfind("unix:", 0) == 0) {
-        return device.size() > 5;
-    }
-    if (device.rfind("tcp:", 0) == 0) {
-        const std::string rest = device.substr(4);
-        const auto colon = rest.rfind(':');
-        return colon != std::string::npos && colon > 0 && colon + 1 < rest.size();
-    }
-    return false;
-}
+constexpr const char* kName = "korvel";
+constexpr const char* kAbout = "Front-end for the KDX7720C HF antenna analyzer.";
 
 }  // namespace
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args) {
-    CommandLine result;
-    bool deviceGiven = false;
-    const auto setDevice = [&](const std::string& device, const std::string& option) {
-        if (deviceGiven && result.device != device) {
-            result.error = "conflicting instrument choices (" + option + ")";
-            return;
+void DeclareCommandLine(CLI::App& app, CommandLine& out) {
+    PrepareOptions(app);
+    // --simulate and --device may both be given only if they agree.
+    auto deviceGiven = std::make_shared<bool>(false);
+    const auto setDevice = [&out, deviceGiven](const std::string& device) {
+        if (*deviceGiven && out.device != device) {
+            return std::string("conflicting instrument choices");
         }
-        if (!ValidDevice(device)) {
-            result.error = "unknown device '" + device + "' (use sim, unix:PATH or tcp:HOST:PORT)";
-            return;
+        std::string error;
+        if (device.empty()) {
+            return std::string("needs sim, unix:PATH or tcp:HOST:PORT");
         }
-        deviceGiven = true;
-        result.device = device;
+        if (!CheckDeviceString(device, error)) {
+            return error;
+        }
+        *deviceGiven = true;
+        out.device = device;
+        return std::string();
     };
-    for (std::size_t i = 0; i < args.size() && result.error.empty(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            result.help = true;
-        } else if (arg == "--simulate") {
-            setDevice("sim", arg);
-        } else if (arg == "--enable-calibration") {
-            result.enableCalibration = true;
-        } else if (arg == "--device") {
-            if (i + 1 >= args.size()) {
-                result.error = "--device needs a value (sim, unix:PATH or tcp:HOST:PORT)";
-            } else {
-                setDevice(args[++i], arg);
-            }
-        } else if (arg.rfind("--device=", 0) == 0) {
-            setDevice(arg.substr(9), "--device");
-        } else {
-            result.error = "unknown argument '" + arg + "'";
-        }
-    }
+    AddSwitch(app, "--simulate", "use the built-in simulated instrument (same as --device sim)",
+              [setDevice] { return setDevice(kSimDevice); });
+    AddValueOption(app, "--device", "DEVICE",
+                   "sim: the built-in simulated instrument\n"
+                   "unix:PATH: an instrument process on the Unix socket PATH\n"
+                   "tcp:HOST:PORT: an instrument process at HOST:PORT",
+                   setDevice);
+    AddSwitch(app, "--enable-calibration",
+              "enable \"Zo Calebration\" and \"Pin Calebration\" (only with\n"
+              "a 50 ohm reference load and a calibrated signal source)",
+              out.enableCalibration);
+    AddSwitch(app, "-h,--help", "show this text", out.help);
+    app.footer("Without --device the platform's own instrument layer is used.");
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CLI::App app{kAbout, kName};
+    CommandLine result;
+    DeclareCommandLine(app, result);
+    result.error = ParseOptions(app, args);
     return result;
 }
 
 std::string UsageText() {
-    return "Usage: korvel [options]\n"
-           "Front-end for the KDX7720C HF antenna analyzer.\n"
-           "\n"
-           "Options:\n"
-           "  --simulate              use the built-in simulated instrument (same as --device "
-           "sim)\n"
-           "  --device sim            the built-in simulated instrument\n"
-           "  --device unix:PATH      an instrument process on the Unix socket PATH\n"
-           "  --device tcp:HOST:PORT  an instrument process at HOST:PORT\n"
-           "  --enable-calibration    enable \"Zo Calebration\" and \"Pin Calebration\" (only "
-           "with\n"
-           "                          a 50 ohm reference load and a calibrated signal source)\n"
-           "  -h, --help              show this text\n"
-           "\n"
-           "Without --device the platform's own instrument layer is used.\n";
+    CLI::App app{kAbout, kName};
+    CommandLine unused;
+    DeclareCommandLine(app, unused);
+    return app.help();
 }
 
 }  // namespace korvel

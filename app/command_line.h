@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}  // namespace CLI
+
 namespace korvel {
 
 struct CommandLine {
@@ -17,10 +21,14 @@ struct CommandLine {
 
 inline constexpr int kExitUsage = 64;  // bad arguments
 
+// Declares every option of korvel, each storing into `out`.
+void DeclareCommandLine(CLI::App& app, CommandLine& out);
+
 // args excludes the program name. Options the window system reads (such as
 // -platform or -display) are left to it and not seen here.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
+// The parser's help text.
 std::string UsageText();
 
 }  // namespace korvel

@@ -43,6 +43,50 @@ TEST(CommandLine, BadArgumentsAreRefusedWithAReason) {
     EXPECT_NE(ParseCommandLine({"--bogus"}).error.find("--bogus"), std::string::npos);
 }
 
+TEST(CommandLine, TheMessageNamesWhatWasRefused) {
+    const std::string longText(10000, 'x');
+    const std::string digits(10000, '9');
+    // The argument that is not an option of ours is named.
+    for (const std::string& stray :
+         {std::string("--bogus"), std::string("-5"), std::string("+5"), std::string("nan"),
+          std::string("１２３"), longText, std::string("-reverse")}) {
+        const auto c = ParseCommandLine({stray});
+        EXPECT_NE(c.error.find(stray), std::string::npos) << c.error.substr(0, 80);
+    }
+    EXPECT_NE(ParseCommandLine({"--simulate", "extra"}).error.find("extra"), std::string::npos);
+    // A missing or unusable instrument is named by its option.
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--device"},
+             {"--device", ""},
+             {"--device="},
+             {"--device", "tcp:localhost:99999"},
+             {"--device", "tcp:localhost:-1"},
+             {"--device", "tcp:localhost:abc"},
+             {"--device", "unix:/tmp/" + longText},
+             {"--device=" + digits},
+             {"--device", "sim", "--device", "unix:/tmp/x"},
+             {"--device", "unix:/x", "--simulate"},
+             {"--simulate=no"},
+         }) {
+        const auto c = ParseCommandLine(args);
+        const bool simulate = args.back().rfind("--simulate", 0) == 0;
+        EXPECT_NE(c.error.find(simulate ? "simulate" : "--device"), std::string::npos)
+            << c.error.substr(0, 80);
+    }
+    EXPECT_NE(ParseCommandLine({"--device", "usb"}).error.find("\"usb\""), std::string::npos);
+}
+
+TEST(CommandLine, RepeatedSwitchesAndAgreeingDevicesAreFine) {
+    const auto c = ParseCommandLine(
+        {"--device=sim", "--simulate", "--enable-calibration", "--enable-calibration", "-h"});
+    EXPECT_TRUE(c.error.empty()) << c.error;
+    EXPECT_EQ(c.device, "sim");
+    EXPECT_TRUE(c.enableCalibration);
+    EXPECT_TRUE(c.help);
+    // Help does not hide a mistake beside it.
+    EXPECT_FALSE(ParseCommandLine({"--help", "--bogus"}).error.empty());
+}
+
 TEST(CommandLine, UsageListsEveryOption) {
     const std::string usage = UsageText();
     for (const char* option : {"--simulate", "--device sim", "unix:PATH", "tcp:HOST:PORT",

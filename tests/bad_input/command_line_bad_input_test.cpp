@@ -17,9 +17,6 @@ namespace {
 constexpr int kExitUsage = 64;
 constexpr int kBoundMs = 8000;
 
-const std::string kTenThousandDigits(10000, '9');
-const std::string kLongText(10000, 'x');
-
 std::string Shown(const std::vector<std::string>& args) {
     std::string s;
     for (const std::string& a : args) {
@@ -44,75 +41,19 @@ void ExpectRefused(const std::string& program, const char* name,
     }
 }
 
-// The texts a number option is fed with.
-const std::vector<std::string> kBadNumbers = {
-    "", "   ", "-5", "abc", "7x", "1e308", "-1e308", "nan", "inf", "0x1G", "１２３", "14Ω",
-};
-
+// Each program's parser is fed every kind of bad argument by its own tests;
+// here one or two per program show that the refusal reaches the user.
 class KorvelSimArguments : public ::testing::Test {
   protected:
     void SetUp() override {
         socket_ = "unix:/tmp/korvel-badarg-" + std::to_string(::getpid()) + ".sock";
     }
-    // A valid --listen plus the option under test.
-    std::vector<std::string> With(const std::string& option, const std::string& value) {
-        return {"--listen", socket_, option, value};
-    }
     std::string socket_;
 };
 
-TEST_F(KorvelSimArguments, MissingOrMalformedListenIsRefused) {
+TEST_F(KorvelSimArguments, AMissingListenOrABadValueIsRefused) {
     ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", {}, "--listen");
-    ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", {"--seed", "3"}, "--listen");
-    ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", {"--listen"}, "needs a value");
-    for (const std::string& bad :
-         {std::string("nowhere"), std::string("unix:"), std::string("tcp:localhost"),
-          std::string("tcp:localhost:99999"), std::string("tcp:localhost:-1"),
-          std::string("tcp::5"), std::string("tcp:localhost:abc"), "unix:/tmp/" + kLongText,
-          std::string("ünix:/tmp/x")}) {
-        ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", {"--listen", bad});
-    }
-}
-
-TEST_F(KorvelSimArguments, BadNumbersAndNamesAreRefused) {
-    std::vector<std::string> seeds = kBadNumbers;
-    seeds.insert(seeds.end(), {"+5", "0x10", "4294967296", kTenThousandDigits});
-    for (const std::string& v : seeds) {
-        ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", With("--seed", v), "--seed");
-    }
-    std::vector<std::string> noises = kBadNumbers;
-    noises.insert(noises.end(), {"1001", kTenThousandDigits});
-    for (const std::string& v : noises) {
-        ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", With("--noise", v), "--noise");
-    }
-    for (const std::string& v :
-         {std::string(""), std::string("xyz"), std::string("Antenna"), kLongText}) {
-        ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", With("--bench", v), "bench");
-    }
-    for (const std::string& v :
-         {std::string(""), std::string("melt"), std::string("length"), std::string("length=-1"),
-          std::string("length=99999"), std::string("length=1e308"), std::string("late=nan"),
-          std::string("timeout,after=-1"), std::string("timeout,count=0"),
-          std::string("timeout,every=0"), std::string("timeout,sometimes=3"),
-          "length=" + kTenThousandDigits, std::string("tîmeout")}) {
-        ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", With("--fault", v));
-    }
-    for (const std::string& v : {std::string("0"), std::string("-5"), std::string("abc"),
-                                 std::string("1e308"), kTenThousandDigits}) {
-        ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", With("--unplug-after", v), "--unplug-after");
-    }
-    for (const std::string& v : {std::string("-2"), std::string("abc"), std::string("1e308"),
-                                 std::string("86400001"), kTenThousandDigits}) {
-        ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", With("--replug-after", v), "--replug-after");
-    }
-}
-
-TEST_F(KorvelSimArguments, UnknownAndDanglingOptionsAreRefused) {
-    ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", With("--bogus", "1"), "--bogus");
-    ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", With("--séed", "1"));
-    ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", {"--listen", socket_, "--seed"}, "needs a value");
-    ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", {"--listen", socket_, kLongText});
-    ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", {"--listen", socket_, "-5"});
+    ExpectRefused(KORVEL_SIM_PATH, "korvel-sim", {"--listen", socket_, "--seed", "abc"}, "--seed");
 }
 
 TEST(KorvelSimListen, APathThatIsNotASocketIsLeftAloneWithAMessage) {
@@ -131,74 +72,15 @@ TEST(KorvelSimListen, APathThatIsNotASocketIsLeftAloneWithAMessage) {
 
 #ifdef KORVEL_PATH
 TEST(KorvelArguments, BadArgumentsAreRefusedBeforeTheWindowOpens) {
-    const std::vector<std::vector<std::string>> cases = {
-        {"--bogus"},
-        {"-5"},
-        {"+5"},
-        {"nan"},
-        {"１２３"},
-        {kLongText},
-        {"--device"},
-        {"--device", ""},
-        {"--device", "usb"},
-        {"--device", "unix:"},
-        {"--device", "tcp:host"},
-        {"--device", "tcp:localhost:99999"},
-        {"--device", "tcp:localhost:-1"},
-        {"--device", "tcp:localhost:abc"},
-        {"--device", "unix:/tmp/" + kLongText},
-        {"--device=" + kTenThousandDigits},
-        {"--device", "sim", "--device", "unix:/tmp/x"},
-        {"--simulate", "extra"},
-    };
-    for (const auto& args : cases) {
-        ExpectRefused(KORVEL_PATH, "korvel", args);
-    }
+    ExpectRefused(KORVEL_PATH, "korvel", {"--bogus"}, "--bogus");
+    ExpectRefused(KORVEL_PATH, "korvel", {"--device", "tcp:localhost:99999"}, "--device");
 }
 #endif
 
 #ifdef KORVEL_SWEEP_PATH
-TEST(KorvelSweepArguments, BadNumbersRangesAndNamesAreRefused) {
-    const auto refused = [](std::vector<std::string> args) {
-        ExpectRefused(KORVEL_SWEEP_PATH, "korvel-sweep", args);
-    };
-    std::vector<std::string> numbers = kBadNumbers;
-    numbers.push_back(kTenThousandDigits);
-    for (const std::string& v : numbers) {
-        refused({"--smith", v});
-        refused({"--cable", v});
-        refused({"--passes", v});
-        refused({"--timeout", v});
-        refused({"--range1", v});
-        refused({"--disable", v});
-    }
-    for (const char* v : {"999", "50001", "+5", "0x10", "4294967296"}) {
-        refused({"--smith", v});
-    }
-    for (const char* v : {"1000.5", "1e-400x"}) {
-        refused({"--cable", v});
-    }
-    for (const char* v : {"0", "0.5", "1e9"}) {
-        refused({"--passes", v});
-    }
-    for (const char* v : {"5", "5:", ":5", "0:5", "5:61", "nan:5", "5:inf", "1e308:5", "5:7x",
-                          "５:７", "5:6:7", "5;7"}) {
-        refused({"--range2", v});
-    }
-    for (const char* v : {"0", "4", "1.5"}) {
-        refused({"--disable", v});
-    }
-    for (const char* v : {"xml", "CSV", ""}) {
-        refused({"--format", v});
-    }
-    // (An empty --device names the platform's own layer, like no --device.)
-    for (const char* v : {"usb", "unix:", "tcp:localhost:99999", "tcp:host"}) {
-        refused({"--device", v});
-    }
-    refused({"--bogus"});
-    refused({kLongText});
-    refused({"--passes"});
-    refused({"１２３"});
+TEST(KorvelSweepArguments, BadArgumentsAreRefused) {
+    ExpectRefused(KORVEL_SWEEP_PATH, "korvel-sweep", {"--smith", "50001"}, "--smith");
+    ExpectRefused(KORVEL_SWEEP_PATH, "korvel-sweep", {"--bogus"}, "--bogus");
 }
 #endif
 

@@ -18,6 +18,8 @@ CLI::Option* ReadEachUse(CLI::Option* option) {
 
 void PrepareOptions(CLI::App& app) {
     app.set_help_flag();
+    // "/name" is no option on Windows either: the same arguments work everywhere.
+    app.allow_windows_style_options(false);
     app.get_formatter()->column_width(kHelpColumn);
 }
 

@@ -111,6 +111,8 @@ TEST(SimCommandLineTest, UnknownAndDanglingArgumentsAreNamed) {
     ExpectRefused({"--listen", "unix:/tmp/x", std::string(10000, 'x')}, std::string(10000, 'x'));
     ExpectRefused({"--listen", "unix:/tmp/x", "-5"}, "-5");
     ExpectRefused({"--help", "--bogus"}, "--bogus");  // help does not hide a mistake
+    // "/name" is no option on Windows either.
+    ExpectRefused({"/listen", "tcp:127.0.0.1:5025"}, "/listen");
 }
 
 TEST(SimCommandLineTest, RepeatedOptionsAreReadInOrder) {

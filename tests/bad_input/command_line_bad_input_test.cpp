@@ -11,7 +11,7 @@
 
 #include "child_process.h"
 
-namespace korvel::test {
+namespace korvel::testing {
 namespace {
 
 constexpr int kExitUsage = 64;
@@ -203,4 +203,4 @@ TEST(KorvelSweepArguments, BadNumbersRangesAndNamesAreRefused) {
 #endif
 
 }  // namespace
-}  // namespace korvel::test
+}  // namespace korvel::testing

@@ -17,7 +17,7 @@
 #include "dialog_fixture.h"
 #include "dialog_template.h"
 
-namespace korvel::test {
+namespace korvel::testing {
 namespace {
 
 using CommandsTest = DialogTest;
@@ -324,4 +324,4 @@ TEST(AboutBox, ShowsNameAndClosesOnOkAndEscape) {
 }
 
 }  // namespace
-}  // namespace korvel::test
+}  // namespace korvel::testing

@@ -8,37 +8,19 @@
 #include <cmath>
 #include <memory>
 
-#include "clock.h"
-#include "device_transport.h"
 #include "korvel_dlg.h"
 #include "measurement_state.h"
+#include "no_instrument_transport.h"
+#include "stop_bound_clocks.h"
 
 namespace {
 
-// No instrument present; the worker waits at its first pause until stopped,
-// so only the window's own work is measured.
-class AbsentInstrument final : public korvel::DeviceTransport {
-  public:
-    int CountDevices() override { return 0; }
-    bool OpenDevice() override { return false; }
-    bool IsOpen() const override { return false; }
-    int WriteBlock(const uint8_t*, int) override { return 0; }
-    int ReadBlock(uint8_t*, int) override { return 0; }
-    void CloseDevice() override {}
-};
-
-class ParkedClock final : public korvel::Clock {
-  public:
-    bool SleepFor(korvel::Milliseconds, korvel::StopSignal& stop) override {
-        return !stop.WaitFor(std::chrono::hours(24));
-    }
-    korvel::Milliseconds Now() const override { return korvel::Milliseconds(0); }
-};
-
 struct Window {
     korvel::MeasurementState state;
-    AbsentInstrument instrument;
-    ParkedClock clock;
+    // No instrument present; the worker waits at its first pause until
+    // stopped, so only the window's own work is measured.
+    korvel::NoInstrumentTransport instrument;
+    korvel::testing::ParkedClock clock;
     std::unique_ptr<korvel::CKORVELDlg> dialog;
 
     Window() {

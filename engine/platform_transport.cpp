@@ -2,6 +2,8 @@
 
 #if defined(_WIN32)
 #include "win/make_win_transport.h"
+#else
+#include "no_instrument_transport.h"
 #endif
 
 namespace korvel {
@@ -13,21 +15,6 @@ std::unique_ptr<DeviceTransport> MakePlatformTransport() {
 }
 
 #else
-
-namespace {
-
-// No instrument driver on this system: nothing is ever present.
-class NoInstrumentTransport final : public DeviceTransport {
-  public:
-    int CountDevices() override { return 0; }
-    bool OpenDevice() override { return false; }
-    bool IsOpen() const override { return false; }
-    int WriteBlock(const uint8_t*, int) override { return 0; }
-    int ReadBlock(uint8_t*, int) override { return 0; }
-    void CloseDevice() override {}
-};
-
-}  // namespace
 
 std::unique_ptr<DeviceTransport> MakePlatformTransport() {
     return std::make_unique<NoInstrumentTransport>();

@@ -16,7 +16,7 @@
 #include "fuzz_check.h"
 #include "measurement_math.h"
 #include "measurement_state.h"
-#include "worker_window.h"
+#include "recording_window.h"
 
 namespace {
 
@@ -88,18 +88,6 @@ class FuzzTransport final : public DeviceTransport {
     bool open_ = false;
 };
 
-class CountingWindow final : public WorkerWindow {
-  public:
-    const DialogSettings& Settings() const override { return settings_; }
-    void DrawProgressLine(int, int) override {}
-    void InvalidateSmithArea() override {}
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    std::vector<std::string> messages;
-
-  private:
-    DialogSettings settings_;
-};
-
 uint16_t ReplyWord(const std::vector<uint8_t>& reply, int at) {
     return static_cast<uint16_t>(reply[at] | (reply[at + 1] << 8));
 }
@@ -141,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     ByteSource source(data, size);
     FuzzTransport transport(source);
     MeasurementState state;
-    CountingWindow window;
+    korvel::testing::RecordingWindow window;
     DeviceLink link(transport, state, window);
     link.OpenDevice();
     state.linkUp.store(1, kRelaxed);

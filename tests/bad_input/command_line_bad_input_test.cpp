@@ -11,7 +11,7 @@
 
 #include "child_process.h"
 
-namespace korvel::test {
+namespace korvel::testing {
 namespace {
 
 constexpr int kExitUsage = 64;
@@ -85,4 +85,4 @@ TEST(KorvelSweepArguments, BadArgumentsAreRefused) {
 #endif
 
 }  // namespace
-}  // namespace korvel::test
+}  // namespace korvel::testing

@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -16,35 +15,15 @@
 #include <string>
 #include <variant>
 
-#include "clock.h"
-#include "device_transport.h"
 #include "dialog_template.h"
 #include "korvel_dlg.h"
 #include "measurement_state.h"
-#include "modal_answer.h"
+#include "modal_answers.h"
+#include "no_instrument_transport.h"
+#include "stop_bound_clocks.h"
 
-namespace korvel::test {
+namespace korvel::testing {
 namespace {
-
-// No instrument present: the worker polls for one and sends nothing.
-class AbsentInstrument final : public DeviceTransport {
-  public:
-    int CountDevices() override { return 0; }
-    bool OpenDevice() override { return false; }
-    bool IsOpen() const override { return false; }
-    int WriteBlock(const uint8_t*, int) override { return 0; }
-    int ReadBlock(uint8_t*, int) override { return 0; }
-    void CloseDevice() override {}
-};
-
-// Every pause lasts until the worker is stopped.
-class ParkedClock final : public Clock {
-  public:
-    bool SleepFor(Milliseconds, StopSignal& stop) override {
-        return !stop.WaitFor(std::chrono::hours(24));
-    }
-    Milliseconds Now() const override { return Milliseconds(0); }
-};
 
 const std::string kTenThousandDigits(10000, '9');
 
@@ -180,7 +159,7 @@ class DialogBadInput : public ::testing::Test {
     }
 
     MeasurementState state;
-    AbsentInstrument instrument;
+    NoInstrumentTransport instrument;  // the worker polls for one and sends nothing
     ParkedClock clock;
     std::unique_ptr<CKORVELDlg> dialog;
 };
@@ -274,4 +253,4 @@ TEST_F(DialogBadInput, ExtremeStoredRangesGiveDefinedFrequencyPlans) {
 }
 
 }  // namespace
-}  // namespace korvel::test
+}  // namespace korvel::testing

@@ -13,30 +13,13 @@
 #include "../soak/state_invariants.h"
 #include "fake_clock.h"
 #include "measurement_state.h"
+#include "recording_window.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_transport.h"
 #include "sweep_worker.h"
 
 namespace korvel {
 namespace {
-
-class PassCountingWindow final : public WorkerWindow {
-  public:
-    const DialogSettings& Settings() const override { return settings; }
-    void DrawProgressLine(int, int) override {}
-    void InvalidateSmithArea() override {}
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void PassFinished() override {
-        if (++passes >= 1 && stop) {
-            stop();
-        }
-    }
-
-    DialogSettings settings;
-    std::vector<std::string> messages;
-    int passes = 0;
-    std::function<void()> stop;
-};
 
 struct Extreme {
     const char* name;
@@ -57,11 +40,11 @@ TEST(WorkerExtremeSettings, StoredOutOfRangeValuesGiveDefinedCommands) {
     for (const Extreme& c : cases) {
         SCOPED_TRACE(c.name);
         auto instrument = std::make_shared<SimInstrument>(3);
-        FakeClock clock;
+        testing::FakeClock clock;
         SimTransport transport(instrument, &clock);
         MeasurementState state;
         state.scanRequest.store(1);
-        PassCountingWindow window;
+        testing::RecordingWindow window;
         window.settings.m_smithFreqKHz.store(c.smithKHz);
         for (auto* limit : {&window.settings.m_vswr1StartMHz, &window.settings.m_vswr2StartMHz,
                             &window.settings.m_vswr3StartMHz}) {
@@ -72,7 +55,7 @@ TEST(WorkerExtremeSettings, StoredOutOfRangeValuesGiveDefinedCommands) {
             limit->store(c.stop);
         }
         SweepWorker worker(transport, state, window, clock);
-        window.stop = [&worker] { worker.RequestStop(); };
+        window.onPassFinished = [&worker] { worker.RequestStop(); };
         worker.Run();  // on this thread: one whole pass, then stop
 
         EXPECT_EQ(window.passes, 1);

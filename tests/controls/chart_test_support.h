@@ -9,7 +9,7 @@
 
 #include "dis_line.h"
 
-namespace korvel::test {
+namespace korvel::testing {
 
 using Samples = std::array<std::atomic<double>, 200>;
 
@@ -53,4 +53,4 @@ inline int CountInRow(const QImage& image, int y, int from, int to, ColorRef col
     return count;
 }
 
-}  // namespace korvel::test
+}  // namespace korvel::testing

@@ -16,11 +16,11 @@
 namespace korvel {
 namespace {
 
-using test::CountInRow;
-using test::Fill;
-using test::Is;
-using test::Render;
-using test::Samples;
+using testing::CountInRow;
+using testing::Fill;
+using testing::Is;
+using testing::Render;
+using testing::Samples;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr ColorRef kGrid = RGB(0, 153, 0);
@@ -45,7 +45,7 @@ TEST(DisLineTest, WorkedVswrExampleTextsAndGrid) {
     Samples samples;
     Fill(samples, {1.2, 2.0, 3.5}, 1.5);
     CDisLine chart;
-    test::ConfigureVswr(chart, samples);
+    testing::ConfigureVswr(chart, samples);
     TextRecorder texts;
     const QImage image = Render(chart);
 
@@ -83,7 +83,7 @@ TEST(DisLineTest, DbChartWorkedExample) {
     Samples samples;
     Fill(samples, {-30.0, -1.0}, -10.0);
     CDisLine chart;
-    test::ConfigureVswr(chart, samples);
+    testing::ConfigureVswr(chart, samples);
     chart.resize(813, 213);
     chart.m_curveName[0] = "S21";
     chart.m_curveMarkMin[0] = 0;
@@ -114,7 +114,7 @@ TEST(DisLineTest, EmptyChartShowsThePlaceholderRange) {
     // A shown curve whose samples all lack a value looks the same.
     Samples samples;
     Fill(samples, {}, kNaN);
-    test::ConfigureVswr(chart, samples);
+    testing::ConfigureVswr(chart, samples);
     texts.Clear();
     Render(chart);
     EXPECT_NE(texts.Find("Y:0.0001(SWR)/Div"), nullptr);
@@ -125,7 +125,7 @@ TEST(DisLineTest, EmptyChartShowsThePlaceholderRange) {
 TEST(DisLineTest, MinimumMarkerOnlyFromSampleOneOn) {
     Samples samples;
     CDisLine chart;
-    test::ConfigureVswr(chart, samples);
+    testing::ConfigureVswr(chart, samples);
 
     Fill(samples, {2.0, 1.8, 1.5, 1.3, 1.2, 1.1, 1.4}, 2.5);
     {
@@ -165,7 +165,7 @@ TEST(DisLineTest, CursorAtIndexZeroIsInvisible) {
     Samples samples;
     Fill(samples, {1.2, 2.0, 3.5}, 1.5);
     CDisLine chart;
-    test::ConfigureVswr(chart, samples);
+    testing::ConfigureVswr(chart, samples);
     chart.m_cursorText = "cursor read-out";
 
     chart.m_cursorIndex = 0;
@@ -195,7 +195,7 @@ TEST(DisLineTest, FrequencySpanEdges) {
     Samples samples;
     Fill(samples, {}, 1.5);
     CDisLine chart;
-    test::ConfigureVswr(chart, samples);
+    testing::ConfigureVswr(chart, samples);
 
     // A stop below its start reaches the chart as a wrapped step.
     chart.m_stepHz = static_cast<uint32_t>(-9000);
@@ -236,13 +236,13 @@ TEST(DisLineTest, SamplesWithoutValueLeaveGapsAndChangeNoRange) {
     holes[199].store(kNaN);
 
     CDisLine a;
-    test::ConfigureVswr(a, plain);
+    testing::ConfigureVswr(a, plain);
     TextRecorder texts;
     Render(a);
     const std::vector<TextDraw> plainTexts = texts.Draws();
 
     CDisLine b;
-    test::ConfigureVswr(b, holes);
+    testing::ConfigureVswr(b, holes);
     texts.Clear();
     const QImage image = Render(b);
     EXPECT_NE(texts.Find("Y: 1(SWR)/Div"), nullptr);
@@ -261,7 +261,7 @@ TEST(DisLineTest, TwoCurvesShareTheRangeAndTheLegend) {
     Samples second;
     Fill(second, {}, 8.0);
     CDisLine chart;
-    test::ConfigureVswr(chart, first);
+    testing::ConfigureVswr(chart, first);
     chart.m_curveData[1] = second.data();
     chart.m_curveCount[1] = 200;
     chart.m_curveShown[1] = 1;
@@ -296,7 +296,7 @@ TEST(DisLineTest, RepaintsAtTheNewSizeAfterAResize) {
     Samples samples;
     Fill(samples, {}, 1.5);
     CDisLine chart;
-    test::ConfigureVswr(chart, samples);
+    testing::ConfigureVswr(chart, samples);
     Render(chart);
 
     chart.resize(400, 100);
@@ -312,7 +312,7 @@ TEST(DisLineTest, TinyAndOddSizesPaintWithoutFault) {
     Samples samples;
     Fill(samples, {}, 1.5);
     CDisLine chart;
-    test::ConfigureVswr(chart, samples);
+    testing::ConfigureVswr(chart, samples);
     chart.m_cursorIndex = 3;
     for (QSize size : {QSize(1, 1), QSize(50, 30), QSize(90, 40), QSize(2000, 5)}) {
         chart.resize(size);
@@ -321,34 +321,54 @@ TEST(DisLineTest, TinyAndOddSizesPaintWithoutFault) {
     }
 }
 
-TEST(DisLineTest, SteadyPaintsAreIdentical) {
+// A chart that has drawn other values and come back draws what a chart that
+// never saw them draws: nothing of an earlier picture stays behind.
+TEST(DisLineTest, RedrawAfterAChangeMatchesAFreshChart) {
     Samples samples;
     Fill(samples, {1.2, 2.0, 3.5}, 1.5);
     CDisLine chart;
-    test::ConfigureVswr(chart, samples);
+    testing::ConfigureVswr(chart, samples);
     chart.m_cursorIndex = 42;
     chart.m_cursorText = "x";
-    const QImage first = Render(chart);
-    const QImage second = Render(chart);
-    EXPECT_EQ(first, second);
+    Render(chart);
+    Fill(samples, {9.0, 4.0}, 2.5);
+    chart.m_cursorIndex = 120;
+    chart.m_cursorText = "f=7.180MHz  VSWR=2.5";
+    const QImage changed = Render(chart);
+    Fill(samples, {1.2, 2.0, 3.5}, 1.5);
+    chart.m_cursorIndex = 42;
+    chart.m_cursorText = "x";
+    const QImage back = Render(chart);
+
+    Samples sameSamples;
+    Fill(sameSamples, {1.2, 2.0, 3.5}, 1.5);
+    CDisLine fresh;
+    testing::ConfigureVswr(fresh, sameSamples);
+    fresh.m_cursorIndex = 42;
+    fresh.m_cursorText = "x";
+    const QImage expected = Render(fresh);
+    EXPECT_NE(changed, expected);
+    EXPECT_EQ(back, expected);
 }
 
 TEST(DisLineTest, ScreenShowsTheSamePictureAsARenderedImage) {
     Samples samples;
     Fill(samples, {1.2, 2.0, 3.5}, 1.5);
     CDisLine chart;
-    test::ConfigureVswr(chart, samples);
+    testing::ConfigureVswr(chart, samples);
     chart.show();
     QCoreApplication::processEvents();
     const QImage onScreen = chart.screen()->grabWindow(chart.winId()).toImage();
     EXPECT_EQ(onScreen.convertToFormat(QImage::Format_RGB32), Render(chart));
 }
 
+// Mainly for the ThreadSanitizer build (scripts/sanitize.sh tsan): the worker
+// writes samples while the window paints. Every picture must still be whole.
 TEST(DisLineTest, PaintsWhileTheSamplesAreBeingWritten) {
     Samples samples;
     Fill(samples, {}, 1.5);
     CDisLine chart;
-    test::ConfigureVswr(chart, samples);
+    testing::ConfigureVswr(chart, samples);
     std::atomic<bool> stop{false};
     std::thread writer([&] {
         double v = 1.0;
@@ -360,7 +380,15 @@ TEST(DisLineTest, PaintsWhileTheSamplesAreBeingWritten) {
         }
     });
     for (int i = 0; i < 10; ++i) {
-        Render(chart);
+        const QImage image = Render(chart);
+        // Render() fills with magenta first: any left means a part went unpainted.
+        int unpainted = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            unpainted += CountInRow(image, y, 0, image.width(), RGB(255, 0, 255));
+        }
+        EXPECT_EQ(unpainted, 0) << i;
+        EXPECT_TRUE(Is(image, 5, 60, RGB(0, 50, 0))) << i;
+        EXPECT_TRUE(Is(image, 36, 8, kYellow)) << i;
     }
     stop.store(true, std::memory_order_relaxed);
     writer.join();
@@ -375,26 +403,26 @@ namespace {
 // The window repaints the charts ten times a second; an unchanged chart reuses
 // its picture, and any change of a sample or a field draws it anew.
 TEST(DisLineCache, UnchangedInputsReuseThePictureAndEveryChangeRedraws) {
-    test::Samples samples;
+    testing::Samples samples;
     CDisLine chart;
-    test::ConfigureVswr(chart, samples);
-    test::Fill(samples, {2.0, 1.8, 1.5, 1.3, 1.2, 1.1, 1.4}, 2.5);
-    const QImage first = test::Render(chart);
+    testing::ConfigureVswr(chart, samples);
+    testing::Fill(samples, {2.0, 1.8, 1.5, 1.3, 1.2, 1.1, 1.4}, 2.5);
+    const QImage first = testing::Render(chart);
     {
         TextRecorder texts;
-        EXPECT_EQ(test::Render(chart), first);
+        EXPECT_EQ(testing::Render(chart), first);
         EXPECT_TRUE(texts.Draws().empty());  // nothing was drawn again
     }
     samples[150].store(9.0, std::memory_order_relaxed);
-    const QImage moved = test::Render(chart);
+    const QImage moved = testing::Render(chart);
     EXPECT_NE(moved, first);
     chart.m_gridColor = RGB(200, 0, 0);
-    const QImage recoloured = test::Render(chart);
+    const QImage recoloured = testing::Render(chart);
     EXPECT_NE(recoloured, moved);
     chart.m_cursorIndex = 20;
     chart.m_cursorText = "f=6.190MHz  VSWR=2.5";
     TextRecorder texts;
-    test::Render(chart);
+    testing::Render(chart);
     EXPECT_NE(texts.Find("f=6.190MHz  VSWR=2.5"), nullptr);
 }
 

@@ -13,8 +13,8 @@
 namespace korvel {
 namespace {
 
-using test::Is;
-using test::Render;
+using testing::Is;
+using testing::Render;
 
 constexpr ColorRef kNeedle = RGB(200, 200, 200);
 const QPoint kCenter(162, 156);  // of a 324 x 286 meter, R = 138
@@ -252,20 +252,20 @@ TEST(MeterCache, SameValueReusesThePictureAndChangesRecompose) {
     meter.resize(324, 286);
     meter.SetRange(-75.0, 15.0);
     meter.m_value = -30.0;
-    const QImage first = test::Render(meter);
+    const QImage first = testing::Render(meter);
     {
         TextRecorder texts;
-        EXPECT_EQ(test::Render(meter), first);
+        EXPECT_EQ(testing::Render(meter), first);
         EXPECT_TRUE(texts.Draws().empty());
     }
     meter.m_value = -10.0;
-    const QImage moved = test::Render(meter);
+    const QImage moved = testing::Render(meter);
     EXPECT_NE(moved, first);
     meter.SetNeedleColor(RGB(0, 0, 255));
-    EXPECT_NE(test::Render(meter), moved);
+    EXPECT_NE(testing::Render(meter), moved);
     meter.m_value = -30.0;
     meter.SetNeedleColor(RGB(255, 0, 0));
-    EXPECT_EQ(test::Render(meter), first);
+    EXPECT_EQ(testing::Render(meter), first);
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 #include <limits>
 
 #include "device_link.h"
-#include "link_test_doubles.h"
+#include "recording_window.h"
+#include "scripted_transport.h"
 
 namespace korvel {
 namespace {

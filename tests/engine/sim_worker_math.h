@@ -8,7 +8,7 @@
 
 #include "clock.h"
 #include "device_link.h"
-#include "link_test_doubles.h"
+#include "recording_window.h"
 #include "sim/sim_transport.h"
 
 namespace korvel::testing {

@@ -1,64 +1,28 @@
 // korvel-sim as a real process on a real socket.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
+#include "child_process.h"
 #include "device_link.h"
-#include "link_test_doubles.h"
+#include "recording_window.h"
 #include "stream/stream_transport.h"
 #include "stream_test_peer.h"
-
-extern char** environ;
 
 namespace korvel {
 namespace {
 
-class KorvelSimProcess {
-  public:
-    explicit KorvelSimProcess(std::vector<std::string> args) {
-        args.insert(args.begin(), KORVEL_SIM_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~KorvelSimProcess() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            Wait();
-        }
-    }
-    bool Started() const { return pid_ > 0; }
-    // Sends SIGTERM and returns the exit code (-1 if it did not exit normally).
-    int Terminate() {
-        ::kill(pid_, SIGTERM);
-        return Wait();
-    }
-    int Wait() {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+using testing::ChildProcess;
 
-  private:
-    pid_t pid_ = -1;
-};
+// korvel-sim started with `args`, its output discarded.
+std::unique_ptr<ChildProcess> StartSim(const std::vector<std::string>& args) {
+    auto sim = std::make_unique<ChildProcess>();
+    sim->Start(KORVEL_SIM_PATH, args);
+    return sim;
+}
 
 // Polls like the worker does until the endpoint answers (at most ~5 s).
 bool WaitForInstrument(DeviceTransport& transport) {
@@ -73,9 +37,9 @@ bool WaitForInstrument(DeviceTransport& transport) {
 
 TEST(KorvelSimTest, ServesTheInstrumentWithItsFaultsAndCleansUp) {
     const std::string path = testing::TempSocketPath("sim");
-    KorvelSimProcess sim(
-        {"--listen", "unix:" + path, "--seed", "5", "--fault", "length=17,after=2"});
-    ASSERT_TRUE(sim.Started());
+    const auto sim =
+        StartSim({"--listen", "unix:" + path, "--seed", "5", "--fault", "length=17,after=2"});
+    ASSERT_TRUE(sim->Running());
     StreamEndpoint endpoint;
     std::string error;
     ASSERT_TRUE(ParseStreamEndpoint("unix:" + path, endpoint, error));
@@ -97,19 +61,18 @@ TEST(KorvelSimTest, ServesTheInstrumentWithItsFaultsAndCleansUp) {
     EXPECT_EQ(state.linkUp.load(), 0);
     link.CloseDevice();
 
-    EXPECT_EQ(sim.Terminate(), 0);
+    EXPECT_EQ(sim->Terminate(), 0);
     struct stat st;
     EXPECT_NE(::stat(path.c_str(), &st), 0);  // the socket file is gone
 }
 
 TEST(KorvelSimTest, BadArgumentsExitWithUsage) {
-    KorvelSimProcess noListen({"--seed", "3"});
-    ASSERT_TRUE(noListen.Started());
-    EXPECT_EQ(noListen.Wait(), 64);
-    KorvelSimProcess badFault({"--listen", "unix:/tmp/korvel-unused.sock", "--fault", "melt"});
-    EXPECT_EQ(badFault.Wait(), 64);
-    KorvelSimProcess help({"--help"});
-    EXPECT_EQ(help.Wait(), 0);
+    const auto noListen = StartSim({"--seed", "3"});
+    ASSERT_TRUE(noListen->Running());
+    EXPECT_EQ(noListen->Wait(), 64);
+    EXPECT_EQ(StartSim({"--listen", "unix:/tmp/korvel-unused.sock", "--fault", "melt"})->Wait(),
+              64);
+    EXPECT_EQ(StartSim({"--help"})->Wait(), 0);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "device_link.h"
-#include "link_test_doubles.h"
+#include "recording_window.h"
 #include "sim/sim_server.h"
 #include "stream/stream_transport.h"
 

@@ -5,7 +5,6 @@
 
 #include "device_link.h"
 #include "device_string.h"
-#include "link_test_doubles.h"
 #include "sim/sim_server.h"
 #include "stream/stream_transport.h"
 #include "stream_test_peer.h"

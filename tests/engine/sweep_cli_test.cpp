@@ -18,6 +18,8 @@
 namespace korvel::sweep {
 namespace {
 
+using testing::FakeClock;
+
 ParseResult Parse(std::vector<std::string> args) {
     return ParseSweepOptions(args);
 }

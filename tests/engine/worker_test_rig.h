@@ -10,9 +10,9 @@
 #include "calibration.h"
 #include "fake_clock.h"
 #include "measurement_state.h"
+#include "recording_window.h"
+#include "scripted_instrument.h"
 #include "sweep_worker.h"
-#include "worker_recording_window.h"
-#include "worker_scripted_instrument.h"
 
 namespace korvel::testing {
 

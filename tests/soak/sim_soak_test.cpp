@@ -33,7 +33,7 @@ TEST(SimSoak, WorkerRecoversFromEveryFaultWithOneMessageAndSoundValues) {
     const int episodes = SoakEpisodes(400, 100000);
 
     auto instrument = std::make_shared<SimInstrument>(seed);
-    FakeClock clock;
+    testing::FakeClock clock;
     SimTransport sim(instrument, &clock);
     MeasurementState state;
     state.scanRequest.store(1, kRelaxed);  // the continuous scan runs throughout

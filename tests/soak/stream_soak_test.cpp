@@ -15,10 +15,10 @@
 #include <thread>
 #include <vector>
 
+#include "child_process.h"
 #include "hostile_peer.h"
 #include "observed_transport.h"
 #include "scaled_clock.h"
-#include "sim_process.h"
 #include "soak_figures.h"
 #include "soak_settings.h"
 #include "stream/stream_transport.h"
@@ -70,6 +70,20 @@ std::string SocketPath() {
     return "/tmp/korvel-soak-" + std::to_string(::getpid()) + ".sock";
 }
 
+// Starts korvel-sim on the Unix socket `path` and waits (bounded) for its
+// "listening on" line, which comes once the socket accepts connections.
+bool StartSim(testing::ChildProcess& sim, const std::string& path,
+              const std::vector<std::string>& args) {
+    std::vector<std::string> all{"--listen", "unix:" + path};
+    all.insert(all.end(), args.begin(), args.end());
+    if (sim.Start(KORVEL_SIM_PATH, all, testing::ChildOutput::Capture) &&
+        sim.WaitForOutput("listening on", kStartTimeoutMs)) {
+        return true;
+    }
+    sim.Kill();
+    return false;
+}
+
 TEST(StreamSoak, WorkerRecoversFromAKilledGarbledOrHostileInstrumentProcess) {
     const uint32_t seed = SoakSeed();
     std::mt19937 rng(seed);
@@ -79,8 +93,8 @@ TEST(StreamSoak, WorkerRecoversFromAKilledGarbledOrHostileInstrumentProcess) {
     const std::string path = SocketPath();
     const std::string seedArg = std::to_string(seed);
 
-    SimProcess sim;
-    ASSERT_TRUE(sim.Start(KORVEL_SIM_PATH, path, {"--seed", seedArg}, kStartTimeoutMs));
+    testing::ChildProcess sim;
+    ASSERT_TRUE(StartSim(sim, path, {"--seed", seedArg}));
 
     StreamEndpoint endpoint;
     std::string error;
@@ -133,7 +147,7 @@ TEST(StreamSoak, WorkerRecoversFromAKilledGarbledOrHostileInstrumentProcess) {
         }
         std::this_thread::sleep_for(randomMs(0, 300));
         const uint64_t beforeRestart = watch.LinkMessages();
-        ASSERT_TRUE(sim.Start(KORVEL_SIM_PATH, path, args, kStartTimeoutMs));
+        ASSERT_TRUE(StartSim(sim, path, args));
         const Milliseconds restarted = clock.Now();
         if (episode.kind == StreamEpisode::SimFault || episode.kind == StreamEpisode::SimUnplug) {
             EXPECT_TRUE(watch.WaitLinkMessagesAbove(beforeRestart, kRecoveryWaitMs))

@@ -4,7 +4,7 @@
 #include "dialog_fixture.h"
 #include "dialog_template.h"
 
-namespace korvel::test {
+namespace korvel::testing {
 namespace {
 
 class ExchangeTest : public DialogTest {
@@ -130,4 +130,4 @@ TEST_F(ExchangeTest, EmptyEditIsRefused) {
 }
 
 }  // namespace
-}  // namespace korvel::test
+}  // namespace korvel::testing

@@ -8,7 +8,7 @@
 #include "dialog_fixture.h"
 #include "dialog_template.h"
 
-namespace korvel::test {
+namespace korvel::testing {
 namespace {
 
 using StartupTest = DialogTest;
@@ -178,4 +178,4 @@ TEST_F(StartupTest, TickCopiesInputPowerIntoTheMeter) {
 }
 
 }  // namespace
-}  // namespace korvel::test
+}  // namespace korvel::testing

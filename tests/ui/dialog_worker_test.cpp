@@ -6,41 +6,23 @@
 #include <thread>
 
 #include "dialog_fixture.h"
+#include "recording_window.h"
 #include "worker_window_bridge.h"
 
-namespace korvel::test {
+namespace korvel::testing {
 namespace {
-
-// Counts the worker's progress lines on their way to the window.
-class CountingWindow final : public WorkerWindow {
-  public:
-    explicit CountingWindow(WorkerWindow& inner) : inner_(inner) {}
-    const DialogSettings& Settings() const override { return inner_.Settings(); }
-    void BeginScanPass() override { inner_.BeginScanPass(); }
-    void DrawProgressLine(int y, int xEnd) override {
-        lines.fetch_add(1, std::memory_order_relaxed);
-        inner_.DrawProgressLine(y, xEnd);
-    }
-    void EndScanPass() override { inner_.EndScanPass(); }
-    void InvalidateSmithArea() override { inner_.InvalidateSmithArea(); }
-    void ShowMessage(const std::string& text) override { inner_.ShowMessage(text); }
-    void PassFinished() override { inner_.PassFinished(); }
-
-    static inline std::atomic<int> lines{0};
-
-  private:
-    WorkerWindow& inner_;
-};
 
 class RunningWorkerTest : public ::testing::Test {
   protected:
     void Open() {
         DialogOptions options;
         options.startRefreshTimer = false;
-        options.wrapWorkerWindow = [](WorkerWindow& inner) {
-            return std::make_unique<CountingWindow>(inner);
+        // Counts the worker's progress lines on their way to the window.
+        options.wrapWorkerWindow = [this](WorkerWindow& inner) {
+            auto watch = std::make_unique<RecordingWindow>(inner);
+            watched = watch.get();
+            return watch;
         };
-        CountingWindow::lines = 0;
         dialog = std::make_unique<CKORVELDlg>(state, transport, clock, std::move(options));
         dialog->show();
     }
@@ -53,15 +35,16 @@ class RunningWorkerTest : public ::testing::Test {
     }
 
     MeasurementState state;
-    ScriptedTransport transport;
+    ScriptedInstrument transport;
     QuickClock clock;
     std::unique_ptr<CKORVELDlg> dialog;
+    RecordingWindow* watched = nullptr;  // owned by the dialog
 };
 
 TEST_F(RunningWorkerTest, ProgressLinesShowAboveTheChartsAndCloseIsPrompt) {
     Open();
     dialog->OnSubmitScan();
-    ASSERT_TRUE(WaitUntil([] { return CountingWindow::lines.load() > 40; }));
+    ASSERT_TRUE(WaitUntil([this] { return watched->lineCount.load() > 40; }));
     ASSERT_TRUE(WaitUntil([&] {
         const QImage shot = dialog->grab().toImage();
         return shot.pixelColor(432, 24) == QColor(255, 0, 0);
@@ -149,4 +132,4 @@ TEST(WorkerWindowBridge, SmithRepaintAndMessagesFromAnotherThread) {
 }
 
 }  // namespace
-}  // namespace korvel::test
+}  // namespace korvel::testing

@@ -9,27 +9,16 @@
 #include "device_link.h"
 #include "fake_setup_api.h"
 #include "pipe_instrument.h"
+#include "recording_window.h"
 #include "win/win_transport.h"
 
 namespace korvel::win {
 namespace {
 
+using korvel::testing::RecordingWindow;
 using testing::FakeSetupApi;
 using testing::PipeInstrument;
 using Bytes = std::vector<uint8_t>;
-
-class MessageWindow final : public WorkerWindow {
-  public:
-    const DialogSettings& Settings() const override { return settings_; }
-    void DrawProgressLine(int, int) override {}
-    void InvalidateSmithArea() override {}
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-
-    std::vector<std::string> messages;
-
-  private:
-    DialogSettings settings_;
-};
 
 Bytes DetectorReply(uint16_t first) {
     Bytes reply(18, 0);
@@ -60,7 +49,7 @@ struct LinkOverPipe {
     FakeSetupApi fake;
     PipeInstrument instrument;
     MeasurementState state;
-    MessageWindow window;
+    RecordingWindow window;
     std::unique_ptr<WinTransport> transport;
     std::unique_ptr<DeviceLink> link;
 };

@@ -10,7 +10,7 @@
 
 #include "clock.h"
 
-namespace korvel {
+namespace korvel::testing {
 
 class FakeClock final : public Clock {
   public:
@@ -36,4 +36,4 @@ class FakeClock final : public Clock {
     SleepHook hook_;
 };
 
-}  // namespace korvel
+}  // namespace korvel::testing

@@ -1,6 +1,7 @@
-// A scripted lower layer for worker and calibration tests: an in-memory
-// instrument that answers the three commands, keeps a calibration memory,
-// logs every command and can be told to fail a given transfer.
+// A scripted lower layer for worker, calibration and window tests: an
+// in-memory instrument that answers the three commands, keeps a calibration
+// memory, logs every command and can be told to fail a given transfer or to
+// stop answering altogether.
 #pragma once
 
 #include <array>
@@ -49,6 +50,8 @@ class ScriptedInstrument final : public DeviceTransport {
     int openFailures = 0;  // the first N OpenDevice calls fail
     int failCommand = -1;  // the command with this log position gets a short reply
     int replyLengthOnFailure = 17;
+    // Cleared: every read times out (may change while the worker runs).
+    std::atomic<bool> answer{true};
     // Live words for the generator's current tuning word.
     std::function<LiveWords(uint32_t tuningWord)> live;
     std::array<CalRecord, kRecords> memory{};

@@ -1,15 +1,13 @@
-// Test doubles for the device link: a transport that records every block and
-// answers from a script, and a window that records its messages.
+// A transport for device-link tests: it records every block written and
+// hands out scripted raw replies in turn (none left: a time-out), so replies
+// of any length or content can be played to the link.
 #pragma once
 
+#include <cstdint>
 #include <deque>
-#include <string>
 #include <vector>
 
-#include "device_link.h"
 #include "device_transport.h"
-#include "measurement_state.h"
-#include "worker_window.h"
 
 namespace korvel::testing {
 
@@ -41,27 +39,6 @@ class ScriptedTransport final : public DeviceTransport {
     std::deque<std::vector<uint8_t>> replies;
     std::vector<std::vector<uint8_t>> written;
     std::vector<int> readSizes;
-};
-
-class RecordingWindow final : public WorkerWindow {
-  public:
-    explicit RecordingWindow(const MeasurementState* state = nullptr) : state_(state) {}
-    const DialogSettings& Settings() const override { return settings_; }
-    void DrawProgressLine(int, int) override {}
-    void InvalidateSmithArea() override {}
-    void ShowMessage(const std::string& text) override {
-        messages.push_back(text);
-        if (state_ != nullptr) {
-            linkUpWhileShown.push_back(state_->linkUp.load(kRelaxed));
-        }
-    }
-
-    std::vector<std::string> messages;
-    std::vector<int> linkUpWhileShown;
-
-  private:
-    const MeasurementState* state_;
-    DialogSettings settings_;
 };
 
 }  // namespace korvel::testing

@@ -1,6 +1,6 @@
 #include "fake_clock.h"
 
-namespace korvel {
+namespace korvel::testing {
 
 bool FakeClock::SleepFor(Milliseconds d, StopSignal& stop) {
     SleepHook hook;
@@ -40,4 +40,4 @@ void FakeClock::ClearPauses() {
     pauses_.clear();
 }
 
-}  // namespace korvel
+}  // namespace korvel::testing

@@ -1,4 +1,4 @@
-#include "worker_scripted_instrument.h"
+#include "scripted_instrument.h"
 
 #include <cstring>
 
@@ -84,6 +84,10 @@ int ScriptedInstrument::WriteBlock(const uint8_t* data, int length) {
 int ScriptedInstrument::ReadBlock(uint8_t* buffer, int length) {
     if (!open_ || interrupted_.load(std::memory_order_relaxed))
         return 0;
+    if (!answer.load(std::memory_order_relaxed)) {
+        replyLength_ = 0;
+        return 0;
+    }
     const int n = replyLength_ < length ? replyLength_ : length;
     std::memcpy(buffer, reply_.data(), static_cast<std::size_t>(n));
     replyLength_ = 0;

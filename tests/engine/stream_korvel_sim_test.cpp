@@ -11,8 +11,8 @@
 
 #include "device_link.h"
 #include "link_test_doubles.h"
+#include "socket_peer.h"
 #include "stream/stream_transport.h"
-#include "stream_test_peer.h"
 
 extern char** environ;
 

@@ -44,9 +44,9 @@ class KorvelSimProcess {
         }
     }
     bool Started() const { return pid_ > 0; }
-    // Sends SIGTERM and returns the exit code (-1 if it did not exit normally).
-    int Terminate() {
-        ::kill(pid_, SIGTERM);
+    // Sends the signal and returns the exit code (-1 if it did not exit normally).
+    int Terminate(int signal = SIGTERM) {
+        ::kill(pid_, signal);
         return Wait();
     }
     int Wait() {
@@ -100,6 +100,21 @@ TEST(KorvelSimTest, ServesTheInstrumentWithItsFaultsAndCleansUp) {
     EXPECT_EQ(sim.Terminate(), 0);
     struct stat st;
     EXPECT_NE(::stat(path.c_str(), &st), 0);  // the socket file is gone
+}
+
+TEST(KorvelSimTest, AnInterruptStopsItCleanly) {
+    const std::string path = testing::TempSocketPath("sim");
+    KorvelSimProcess sim({"--listen", "unix:" + path});
+    ASSERT_TRUE(sim.Started());
+    StreamEndpoint endpoint;
+    std::string error;
+    ASSERT_TRUE(ParseStreamEndpoint("unix:" + path, endpoint, error));
+    StreamTransport transport(endpoint, 2000);
+    ASSERT_TRUE(WaitForInstrument(transport));
+    ASSERT_TRUE(transport.OpenDevice());  // stopping while serving a connection
+    EXPECT_EQ(sim.Terminate(SIGINT), 0);
+    struct stat st;
+    EXPECT_NE(::stat(path.c_str(), &st), 0);
 }
 
 TEST(KorvelSimTest, BadArgumentsExitWithUsage) {

@@ -190,8 +190,9 @@ void SimServer::Unplug() {
     wire_->pause.expires_after(std::chrono::milliseconds(options_.replugAfterMs));
     wire_->pause.async_wait([this](const std::error_code& e) {
         std::string error;
-        // On failure Serve() ends: the instrument is gone.
-        if (!e && Listen(endpoint_, error)) {
+        // The same endpoint (and port) again; on failure Serve() ends: the
+        // instrument is gone.
+        if (!e && net::Listen(endpoint_, wire_->acceptor, error)) {
             Accept();
         }
     });

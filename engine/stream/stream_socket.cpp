@@ -10,6 +10,11 @@
 #include <fcntl.h>
 #endif
 
+// Asio can reach Unix sockets on newer Windows too; the program does not.
+#if defined(ASIO_HAS_LOCAL_SOCKETS) && !defined(_WIN32)
+#define KORVEL_UNIX_SOCKETS 1
+#endif
+
 namespace korvel::net {
 
 namespace {
@@ -29,7 +34,8 @@ constexpr int kStaleProbeMs = 100;
 template <typename Handle>
 void KeepFromChildren(Handle handle) {
 #if defined(_WIN32)
-    ::SetHandleInformation(reinterpret_cast<HANDLE>(handle), HANDLE_FLAG_INHERIT, 0);
+    const SOCKET socket = handle;
+    ::SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
 #else
     ::fcntl(handle, F_SETFD, FD_CLOEXEC);
 #endif
@@ -99,7 +105,7 @@ bool BindAndListen(const Endpoint& target, bool tcp, Acceptor& acceptor, std::st
     return true;
 }
 
-#if defined(ASIO_HAS_LOCAL_SOCKETS)
+#if defined(KORVEL_UNIX_SOCKETS)
 
 bool UnixEndpoint(const std::string& path, Endpoint& out, std::string& error) {
     // sun_path holds the path and its terminating zero.
@@ -153,7 +159,7 @@ bool Connect(const StreamEndpoint& endpoint, TimedIo& io, int timeoutMs, Socket&
              std::string& error) {
     std::vector<Endpoint> targets;
     if (endpoint.kind == StreamEndpoint::Kind::Unix) {
-#if defined(ASIO_HAS_LOCAL_SOCKETS)
+#if defined(KORVEL_UNIX_SOCKETS)
         Endpoint target;
         if (!UnixEndpoint(endpoint.path, target, error)) {
             return false;
@@ -181,7 +187,7 @@ bool Connect(const StreamEndpoint& endpoint, TimedIo& io, int timeoutMs, Socket&
 
 bool Listen(const StreamEndpoint& endpoint, Acceptor& acceptor, std::string& error) {
     if (endpoint.kind == StreamEndpoint::Kind::Unix) {
-#if defined(ASIO_HAS_LOCAL_SOCKETS)
+#if defined(KORVEL_UNIX_SOCKETS)
         Endpoint target;
         return UnixEndpoint(endpoint.path, target, error) &&
                ClearUnixPath(endpoint.path, target, error) &&
@@ -222,7 +228,7 @@ void CloseListener(const StreamEndpoint& endpoint, Acceptor& acceptor) {
     }
     std::error_code ec;
     acceptor.close(ec);
-#if defined(ASIO_HAS_LOCAL_SOCKETS)
+#if defined(KORVEL_UNIX_SOCKETS)
     bool exists = false;
     if (endpoint.kind == StreamEndpoint::Kind::Unix && IsSocketFile(endpoint.path, exists)) {
         std::filesystem::remove(endpoint.path, ec);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <future>
@@ -39,8 +40,10 @@ bool MakeStaleSocketFile(const std::string& path) {
 
 std::vector<uint8_t> Frame(const std::vector<uint8_t>& payload, int announced) {
     const std::size_t n = announced >= 0 ? static_cast<std::size_t>(announced) : payload.size();
-    std::vector<uint8_t> f{static_cast<uint8_t>(n & 0xFF), static_cast<uint8_t>(n >> 8)};
-    f.insert(f.end(), payload.begin(), payload.end());
+    std::vector<uint8_t> f(2 + payload.size());
+    f[0] = static_cast<uint8_t>(n & 0xFF);
+    f[1] = static_cast<uint8_t>((n >> 8) & 0xFF);
+    std::copy(payload.begin(), payload.end(), f.begin() + 2);
     return f;
 }
 

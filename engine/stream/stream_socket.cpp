@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -57,7 +59,11 @@ bool Resolve(const StreamEndpoint& endpoint, const asio::any_io_executor& execut
     for (const auto& entry : results) {
         out.emplace_back(entry.endpoint());
     }
-    return !out.empty();
+    if (out.empty()) {
+        error = "no address for " + endpoint.host;
+        return false;
+    }
+    return true;
 }
 
 bool ConnectTo(const Endpoint& target, TimedIo& io, int timeoutMs, Socket& socket,
@@ -109,7 +115,9 @@ bool BindAndListen(const Endpoint& target, bool tcp, Acceptor& acceptor, std::st
 
 bool UnixEndpoint(const std::string& path, Endpoint& out, std::string& error) {
     // sun_path holds the path and its terminating zero.
-    if (path.empty() || path.size() >= sizeof(sockaddr_un{}.sun_path)) {
+    // A zero byte would cut the path short (or make it an abstract name).
+    if (path.empty() || path.size() >= sizeof(sockaddr_un{}.sun_path) ||
+        path.find('\0') != std::string::npos) {
         error = "bad socket path";
         return false;
     }

@@ -76,7 +76,8 @@ TEST(StreamSocket, PathsASocketCannotHoldAreRefusedInWords) {
     TimedIo io;
     Socket client(io.Context());
     Acceptor listener(io.Context());
-    for (const std::string& path : {std::string(), std::string(200, 'k')}) {
+    const std::string zeroInside("/tmp/korvel\0x.sock", 18);
+    for (const std::string& path : {std::string(), std::string(200, 'k'), zeroInside}) {
         std::string error;
         EXPECT_FALSE(Connect(Unix(path), io, 100, client, error));
         EXPECT_EQ(error, "bad socket path");

@@ -1,26 +1,16 @@
 // korvel-sim: the simulated instrument served on a socket, so the program
 // (or a test) can reach it through the stream transport.
+#include <asio.hpp>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim/sim_command_line.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_server.h"
-
-namespace {
-
-korvel::SimServer* g_server = nullptr;
-
-extern "C" void OnStopSignal(int) {
-    if (g_server != nullptr) {
-        g_server->Stop();  // async-signal-safe: one write to a pipe
-    }
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -46,12 +36,21 @@ int main(int argc, char** argv) {
                      options.listen.ToString().c_str(), error.c_str());
         return 1;
     }
-    g_server = &server;
-    std::signal(SIGINT, OnStopSignal);
-    std::signal(SIGTERM, OnStopSignal);
+    // SIGINT and SIGTERM stop the server (which removes its socket file) and
+    // end the program normally. Asio takes the signal in its own handler and
+    // calls ours on the signal thread, where stopping the server is safe.
+    asio::io_context signalIo;
+    asio::signal_set stopSignals(signalIo, SIGINT, SIGTERM);
+    stopSignals.async_wait([&server](const std::error_code& e, int) {
+        if (!e) {
+            server.Stop();
+        }
+    });
+    std::thread signalThread([&signalIo] { signalIo.run(); });
     std::printf("korvel-sim: listening on %s\n", server.BoundEndpoint().ToString().c_str());
     std::fflush(stdout);
     server.Serve();
-    g_server = nullptr;
+    signalIo.stop();
+    signalThread.join();
     return 0;
 }

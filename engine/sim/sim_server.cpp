@@ -1,129 +1,201 @@
 #include "sim_server.h"
 
+#include <array>
+#include <chrono>
+#include <vector>
+
 #include "stream/frame_codec.h"
+#include "stream/stream_socket.h"
 
 namespace korvel {
 
 namespace {
 
 // A peer that does not take a reply within this time is gone.
-constexpr int kSendTimeoutMs = 5000;
-constexpr int kAcceptRetryMs = 50;
+constexpr auto kSendTimeout = std::chrono::milliseconds(5000);
+constexpr auto kAcceptRetry = std::chrono::milliseconds(50);
 
 }  // namespace
 
+// Everything runs as handlers on `io` in the thread inside Serve(), one
+// operation at a time: no locks.
+struct SimServer::Wire {
+    asio::io_context io;
+    net::Acceptor acceptor{io};
+    net::Socket connection{io};
+    // Reply delays, the accept retry and the unplugged time.
+    asio::steady_timer pause{io};
+    asio::steady_timer sendLimit{io};
+    FrameDecoder decoder;
+    std::array<uint8_t, 4096> chunk{};
+    std::vector<uint8_t> outgoing;
+    // The reply being written (0: none), so that a time limit that fired
+    // just as its write completed cannot close a later one.
+    uint64_t writing = 0;
+    std::atomic<bool> stopped{false};
+
+    void CloseConnection() {
+        std::error_code ignored;
+        connection.close(ignored);
+        decoder.Clear();
+    }
+};
+
 SimServer::SimServer(std::shared_ptr<SimInstrument> instrument, SimServerOptions options)
-    : instrument_(std::move(instrument)), options_(options) {
+    : instrument_(std::move(instrument)), options_(options), wire_(std::make_unique<Wire>()) {
     if (!instrument_) {
         instrument_ = std::make_shared<SimInstrument>();
     }
 }
 
 SimServer::~SimServer() {
-    CloseListener();
+    wire_->CloseConnection();
+    net::CloseListener(endpoint_, wire_->acceptor);
 }
 
 bool SimServer::Listen(const StreamEndpoint& endpoint, std::string& error) {
-    CloseListener();
-    listener_ = net::Listen(endpoint, error);
-    if (listener_ == net::kNoSocket) {
+    net::CloseListener(endpoint_, wire_->acceptor);
+    if (!net::Listen(endpoint, wire_->acceptor, error)) {
         return false;
     }
     endpoint_ = endpoint;
     if (endpoint_.kind == StreamEndpoint::Kind::Tcp && endpoint_.port == 0) {
-        endpoint_.port = net::LocalPort(listener_);
+        endpoint_.port = net::LocalPort(wire_->acceptor);
     }
     return true;
 }
 
-void SimServer::CloseListener() {
-    if (listener_ != net::kNoSocket) {
-        net::CloseSocket(listener_);
-        listener_ = net::kNoSocket;
-        net::RemoveUnixPath(endpoint_);
-    }
+void SimServer::Stop() {
+    wire_->stopped.store(true);
+    wire_->io.stop();
 }
 
 void SimServer::Serve() {
-    while (listener_ != net::kNoSocket) {
-        if (net::WaitReadable(listener_, &waker_, -1) != net::WaitResult::Ready) {
-            break;
-        }
-        const net::SocketHandle connection = net::Accept(listener_);
-        if (connection == net::kNoSocket) {
-            // Out of descriptors or a connection that left at once: give the
-            // system a moment rather than spin on a listener that stays ready.
-            if (net::WaitForWake(waker_, kAcceptRetryMs)) {
-                break;
-            }
-            continue;
-        }
-        connections_.fetch_add(1, std::memory_order_relaxed);
-        ServeConnection(connection);
-        net::CloseSocket(connection);
-        if (unplugDue_) {
-            UnplugAndWait();
-        }
+    if (wire_->acceptor.is_open() && !wire_->stopped.load()) {
+        Accept();
+        // Ends on Stop(), or when an unplug for good leaves nothing to do.
+        wire_->io.run();
     }
-    CloseListener();
+    wire_->CloseConnection();
+    net::CloseListener(endpoint_, wire_->acceptor);
 }
 
-void SimServer::UnplugAndWait() {
-    unplugDue_ = false;
-    const StreamEndpoint endpoint = endpoint_;
-    CloseListener();
-    if (options_.replugAfterMs < 0 || net::WaitForWake(waker_, options_.replugAfterMs)) {
-        return;
-    }
-    std::string error;
-    Listen(endpoint, error);  // on failure Serve() ends: the instrument is gone
-}
-
-void SimServer::ServeConnection(net::SocketHandle connection) {
-    FrameDecoder decoder;
-    uint8_t chunk[4096];
-    for (;;) {
-        if (net::WaitReadable(connection, &waker_, -1) != net::WaitResult::Ready) {
+void SimServer::Accept() {
+    wire_->acceptor.async_accept(wire_->connection, [this](const std::error_code& error) {
+        if (error == asio::error::operation_aborted || !wire_->acceptor.is_open()) {
             return;
         }
-        const long n = net::Receive(connection, chunk, sizeof chunk);
-        if (n == net::kWouldBlock) {
-            continue;
+        if (error) {
+            // Out of descriptors or a connection that left at once: give the
+            // system a moment rather than spin on a listener that stays ready.
+            wire_->CloseConnection();
+            wire_->pause.expires_after(kAcceptRetry);
+            wire_->pause.async_wait([this](const std::error_code& e) {
+                if (!e) {
+                    Accept();
+                }
+            });
+            return;
         }
-        if (n <= 0) {
-            return;  // the program closed the device (or probed and left)
-        }
-        decoder.Feed(chunk, static_cast<std::size_t>(n));
-        while (decoder.HasFrame()) {
-            const std::vector<uint8_t> command = decoder.PopFrame();
-            const SimReply reply =
-                instrument_->Transact(command.data(), static_cast<int>(command.size()));
-            if (!reply.answered) {
-                continue;
-            }
-            const uint64_t replies = replies_.fetch_add(1, std::memory_order_relaxed) + 1;
-            if (!SendReply(connection, reply)) {
-                return;
-            }
-            if (options_.unplugAfterReplies != 0 && replies == options_.unplugAfterReplies) {
-                unplugDue_ = true;
-                return;
-            }
-        }
-    }
+        connections_.fetch_add(1, std::memory_order_relaxed);
+        net::PrepareSocket(wire_->connection);
+        Read();
+    });
 }
 
-bool SimServer::SendReply(net::SocketHandle connection, const SimReply& reply) {
-    if (reply.delayMs > 0 && net::WaitForWake(waker_, reply.delayMs)) {
-        return false;
+void SimServer::Read() {
+    wire_->connection.async_read_some(
+        asio::buffer(wire_->chunk), [this](const std::error_code& error, std::size_t n) {
+            if (error) {
+                EndConnection();  // the program closed the device (or probed and left)
+                return;
+            }
+            wire_->decoder.Feed(wire_->chunk.data(), n);
+            AnswerFrames();
+        });
+}
+
+void SimServer::AnswerFrames() {
+    while (wire_->decoder.HasFrame()) {
+        const std::vector<uint8_t> command = wire_->decoder.PopFrame();
+        const SimReply reply =
+            instrument_->Transact(command.data(), static_cast<int>(command.size()));
+        if (reply.answered) {
+            SendReply(reply, replies_.fetch_add(1, std::memory_order_relaxed) + 1);
+            return;  // goes on when the reply is out
+        }
     }
-    std::vector<uint8_t> frame = EncodeFrame(reply.bytes.data(), reply.bytes.size());
+    Read();
+}
+
+void SimServer::SendReply(const SimReply& reply, uint64_t replyNumber) {
+    std::vector<uint8_t>& frame = wire_->outgoing;
+    frame = EncodeFrame(reply.bytes.data(), reply.bytes.size());
     if (reply.announcedLength >= 0) {
         // A cut frame: its header promises more than follows.
         frame[0] = static_cast<uint8_t>(reply.announcedLength & 0xFF);
         frame[1] = static_cast<uint8_t>((reply.announcedLength >> 8) & 0xFF);
     }
-    return net::SendAll(connection, frame.data(), frame.size(), &waker_, kSendTimeoutMs);
+    const auto send = [this, replyNumber] {
+        // The time limit closes the connection, which ends the write.
+        wire_->sendLimit.expires_after(kSendTimeout);
+        wire_->sendLimit.async_wait([this, replyNumber](const std::error_code& e) {
+            if (!e && wire_->writing == replyNumber) {
+                wire_->CloseConnection();
+            }
+        });
+        wire_->writing = replyNumber;
+        asio::async_write(wire_->connection, asio::buffer(wire_->outgoing),
+                          [this, replyNumber](const std::error_code& error, std::size_t) {
+                              wire_->writing = 0;
+                              wire_->sendLimit.cancel();
+                              if (error) {
+                                  EndConnection();
+                              } else if (options_.unplugAfterReplies != 0 &&
+                                         replyNumber == options_.unplugAfterReplies) {
+                                  unplugDue_ = true;
+                                  EndConnection();
+                              } else {
+                                  AnswerFrames();
+                              }
+                          });
+    };
+    if (reply.delayMs <= 0) {
+        send();
+        return;
+    }
+    wire_->pause.expires_after(std::chrono::milliseconds(reply.delayMs));
+    wire_->pause.async_wait([send](const std::error_code& e) {
+        if (!e) {
+            send();
+        }
+    });
+}
+
+void SimServer::EndConnection() {
+    wire_->CloseConnection();
+    if (unplugDue_) {
+        Unplug();
+    } else {
+        Accept();
+    }
+}
+
+void SimServer::Unplug() {
+    unplugDue_ = false;
+    net::CloseListener(endpoint_, wire_->acceptor);
+    if (options_.replugAfterMs < 0) {
+        return;  // nothing left to do: Serve() returns
+    }
+    wire_->pause.expires_after(std::chrono::milliseconds(options_.replugAfterMs));
+    wire_->pause.async_wait([this](const std::error_code& e) {
+        std::string error;
+        // The same endpoint (and port) again; on failure Serve() ends: the
+        // instrument is gone.
+        if (!e && net::Listen(endpoint_, wire_->acceptor, error)) {
+            Accept();
+        }
+    });
 }
 
 }  // namespace korvel

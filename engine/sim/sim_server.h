@@ -10,7 +10,6 @@
 #include <string>
 
 #include "sim_instrument.h"
-#include "stream/socket_io.h"
 #include "stream/stream_endpoint.h"
 
 namespace korvel {
@@ -34,25 +33,29 @@ class SimServer {
     const StreamEndpoint& BoundEndpoint() const { return endpoint_; }
     // Serves until Stop(); returns at once when not listening.
     void Serve();
-    // From any thread, or a signal handler.
-    void Stop() { waker_.Wake(); }
+    // From any thread (not from a signal handler). Stopping is for good.
+    void Stop();
 
     uint64_t Replies() const { return replies_.load(std::memory_order_relaxed); }
     uint64_t Connections() const { return connections_.load(std::memory_order_relaxed); }
 
   private:
-    void ServeConnection(net::SocketHandle connection);
-    // Sends one reply; false when the connection must close.
-    bool SendReply(net::SocketHandle connection, const SimReply& reply);
-    void CloseListener();
+    // The sockets and timers, kept out of this header.
+    struct Wire;
+
+    void Accept();
+    void Read();
+    // Answers the frames received so far, then reads on.
+    void AnswerFrames();
+    void SendReply(const SimReply& reply, uint64_t replyNumber);
+    void EndConnection();
     // The unplug: closes everything, waits, and listens again.
-    void UnplugAndWait();
+    void Unplug();
 
     std::shared_ptr<SimInstrument> instrument_;
     SimServerOptions options_;
     StreamEndpoint endpoint_;
-    net::SocketHandle listener_ = net::kNoSocket;
-    net::Waker waker_;
+    std::unique_ptr<Wire> wire_;
     bool unplugDue_ = false;
     std::atomic<uint64_t> replies_{0};
     std::atomic<uint64_t> connections_{0};

@@ -5,9 +5,9 @@
 // in a later transfer.
 #pragma once
 
+#include <memory>
+
 #include "device_transport.h"
-#include "frame_codec.h"
-#include "socket_io.h"
 #include "stream_endpoint.h"
 
 namespace korvel {
@@ -34,15 +34,16 @@ class StreamTransport final : public DeviceTransport {
     const StreamEndpoint& Endpoint() const { return endpoint_; }
 
   private:
+    // The socket side, kept out of this header.
+    struct Connection;
+
     void Drop();
     // True when bytes arrived that no command asked for (or the peer left).
     bool HasStaleInput();
 
     StreamEndpoint endpoint_;
     int timeoutMs_;
-    net::Waker waker_;
-    net::SocketHandle socket_ = net::kNoSocket;
-    FrameDecoder decoder_;
+    std::unique_ptr<Connection> connection_;
 };
 
 }  // namespace korvel

@@ -3,14 +3,15 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <csignal>
 #include <memory>
 #include <thread>
 
 #include "child_process.h"
 #include "device_link.h"
 #include "recording_window.h"
+#include "socket_peer.h"
 #include "stream/stream_transport.h"
-#include "stream_test_peer.h"
 
 namespace korvel {
 namespace {
@@ -64,6 +65,21 @@ TEST(KorvelSimTest, ServesTheInstrumentWithItsFaultsAndCleansUp) {
     EXPECT_EQ(sim->Terminate(), 0);
     struct stat st;
     EXPECT_NE(::stat(path.c_str(), &st), 0);  // the socket file is gone
+}
+
+TEST(KorvelSimTest, AnInterruptStopsItCleanly) {
+    const std::string path = testing::TempSocketPath("sim");
+    const auto sim = StartSim({"--listen", "unix:" + path});
+    ASSERT_TRUE(sim->Running());
+    StreamEndpoint endpoint;
+    std::string error;
+    ASSERT_TRUE(ParseStreamEndpoint("unix:" + path, endpoint, error));
+    StreamTransport transport(endpoint, 2000);
+    ASSERT_TRUE(WaitForInstrument(transport));
+    ASSERT_TRUE(transport.OpenDevice());  // stopping while serving a connection
+    EXPECT_EQ(sim->Terminate(SIGINT), 0);
+    struct stat st;
+    EXPECT_NE(::stat(path.c_str(), &st), 0);
 }
 
 TEST(KorvelSimTest, BadArgumentsExitWithUsage) {

@@ -134,5 +134,72 @@ TEST_F(ServedSimTest, UnplugClosesTheEndpointUntilReplug) {
     EXPECT_EQ(r.calAmp, 3000);
 }
 
+StreamEndpoint AnyLoopbackPort() {
+    StreamEndpoint e;
+    e.kind = StreamEndpoint::Kind::Tcp;
+    e.host = "127.0.0.1";
+    return e;
+}
+
+TEST(SimServerTest, StoppingIsForGood) {
+    SimServer server(nullptr);
+    std::string error;
+    ASSERT_TRUE(server.Listen(AnyLoopbackPort(), error)) << error;
+    server.Stop();
+    server.Serve();  // returns at once
+    server.Serve();
+    StreamTransport transport(server.BoundEndpoint(), kServedTimeoutMs);
+    EXPECT_EQ(transport.CountDevices(), 0);  // the listener closed with it
+    EXPECT_EQ(server.Connections(), 0u);
+}
+
+TEST(SimServerTest, UnpluggedForGoodItStopsServingByItself) {
+    SimServerOptions options;
+    options.unplugAfterReplies = 1;
+    options.replugAfterMs = -1;
+    SimServer server(nullptr, options);
+    std::string error;
+    ASSERT_TRUE(server.Listen(AnyLoopbackPort(), error)) << error;
+    std::thread serving([&] { server.Serve(); });
+    StreamTransport transport(server.BoundEndpoint(), 5000);
+    ASSERT_TRUE(transport.OpenDevice());
+    const uint8_t read[4] = {0x7A, 0xA2, 0x09, 0x01};
+    uint8_t reply[18];
+    EXPECT_EQ(transport.WriteBlock(read, 4), 4);
+    EXPECT_EQ(transport.ReadBlock(reply, 18), 18);
+    serving.join();  // without Stop()
+    EXPECT_EQ(transport.CountDevices(), 0);
+    EXPECT_EQ(server.Replies(), 1u);
+}
+
+TEST(SimServerTest, ServesOneConnectionAtATime) {
+    SimServer server(nullptr);
+    std::string error;
+    ASSERT_TRUE(server.Listen(AnyLoopbackPort(), error)) << error;
+    std::thread serving([&] { server.Serve(); });
+    const uint8_t read[4] = {0x7A, 0xA2, 0x09, 0x01};
+    uint8_t reply[18];
+    {
+        StreamTransport first(server.BoundEndpoint(), 5000);
+        ASSERT_TRUE(first.OpenDevice());
+        EXPECT_EQ(first.WriteBlock(read, 4), 4);
+        EXPECT_EQ(first.ReadBlock(reply, 18), 18);
+        // Waits in the backlog while the first holds the instrument.
+        StreamTransport second(server.BoundEndpoint(), kServedTimeoutMs);
+        ASSERT_TRUE(second.OpenDevice());
+        EXPECT_EQ(second.WriteBlock(read, 4), 4);
+        EXPECT_EQ(second.ReadBlock(reply, 18), 0);
+        EXPECT_EQ(first.WriteBlock(read, 4), 4);
+        EXPECT_EQ(first.ReadBlock(reply, 18), 18);
+    }
+    StreamTransport third(server.BoundEndpoint(), 5000);
+    ASSERT_TRUE(third.OpenDevice());
+    EXPECT_EQ(third.WriteBlock(read, 4), 4);
+    EXPECT_EQ(third.ReadBlock(reply, 18), 18);
+    server.Stop();
+    serving.join();
+    EXPECT_EQ(server.Connections(), 3u);
+}
+
 }  // namespace
 }  // namespace korvel

@@ -1,22 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <mutex>
+#include <future>
 
 #include "device_link.h"
 #include "device_string.h"
 #include "sim/sim_server.h"
+#include "socket_peer.h"
 #include "stream/stream_transport.h"
-#include "stream_test_peer.h"
 
 namespace korvel {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using testing::Frame;
-using testing::ReadFrame;
-using testing::UnixPeer;
-using testing::WriteAll;
+using testing::PeerConnection;
+using testing::SocketPeer;
 
 // Short enough to keep time-out tests quick; long enough for a loaded box.
 constexpr int kShortTimeoutMs = 250;
@@ -39,20 +38,16 @@ Bytes Reply18() {
 }
 
 TEST(StreamTransportTest, CountProbesAConnectionThatSendsNothing) {
-    std::mutex mutex;
-    std::vector<std::size_t> bytesSeen;
-    UnixPeer peer([&](int fd, int) {
-        uint8_t b[16];
-        std::size_t total = 0;
-        for (ssize_t n; (n = ::read(fd, b, sizeof b)) > 0;) {
-            total += static_cast<std::size_t>(n);
-        }
-        std::lock_guard<std::mutex> lock(mutex);
-        bytesSeen.push_back(total);
-    });
+    std::promise<long> bytesSeen;
+    SocketPeer peer([&](PeerConnection& c) { bytesSeen.set_value(c.ReadUntilClosed()); });
     StreamTransport transport(EndpointOf(peer.Device()), kShortTimeoutMs);
     EXPECT_EQ(transport.CountDevices(), 1);
     EXPECT_FALSE(transport.IsOpen());
+    // The probe connected, sent nothing and closed at once.
+    std::future<long> seen = bytesSeen.get_future();
+    ASSERT_EQ(seen.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(seen.get(), 0);
+    EXPECT_EQ(peer.Connections(), 1);
     StreamTransport absent(EndpointOf("unix:/tmp/korvel-nobody-here.sock"), kShortTimeoutMs);
     EXPECT_EQ(absent.CountDevices(), 0);
     EXPECT_FALSE(absent.OpenDevice());
@@ -60,22 +55,22 @@ TEST(StreamTransportTest, CountProbesAConnectionThatSendsNothing) {
 
 TEST(StreamTransportTest, OneFramePerCommandAndPerReply) {
     Bytes received;
-    UnixPeer peer([&](int fd, int) {
+    SocketPeer peer([&](PeerConnection& c) {
         uint8_t header[2];
-        if (!testing::ReadExactly(fd, header, 2)) {
+        if (!c.ReadExactly(header, 2)) {
             return;
         }
         received.assign(header, header + 2);
         Bytes payload(header[0]);
-        testing::ReadExactly(fd, payload.data(), payload.size());
+        c.ReadExactly(payload.data(), payload.size());
         received.insert(received.end(), payload.begin(), payload.end());
         // The reply dribbles in: the transport must join the pieces.
         const Bytes frame = Frame(Reply18());
         for (std::size_t at = 0; at < frame.size(); at += 5) {
-            WriteAll(fd, Bytes(frame.begin() + at, frame.begin() + std::min(frame.size(), at + 5)));
+            c.WriteAll(Bytes(frame.begin() + at, frame.begin() + std::min(frame.size(), at + 5)));
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        ReadFrame(fd, payload);  // hold the connection until the client leaves
+        c.ReadFrame(payload);  // hold the connection until the client leaves
     });
     StreamTransport transport(EndpointOf(peer.Device()), 2000);
     ASSERT_TRUE(transport.OpenDevice());
@@ -88,16 +83,16 @@ TEST(StreamTransportTest, OneFramePerCommandAndPerReply) {
 }
 
 TEST(StreamTransportTest, ALateFrameNeverLandsInALaterTransfer) {
-    UnixPeer peer([](int fd, int connection) {
+    SocketPeer peer([](PeerConnection& c) {
         Bytes command;
-        while (ReadFrame(fd, command)) {
-            if (connection == 0) {
+        while (c.ReadFrame(command)) {
+            if (c.Index() == 0) {
                 // Too late: the transport has given up and closed by then.
                 std::this_thread::sleep_for(std::chrono::milliseconds(2 * kShortTimeoutMs));
             }
             Bytes reply = Reply18();
-            reply[0] = static_cast<uint8_t>(connection);
-            if (!WriteAll(fd, Frame(reply))) {
+            reply[0] = static_cast<uint8_t>(c.Index());
+            if (!c.WriteAll(Frame(reply))) {
                 return;
             }
         }
@@ -117,15 +112,15 @@ TEST(StreamTransportTest, ALateFrameNeverLandsInALaterTransfer) {
 }
 
 TEST(StreamTransportTest, OddFramesAreReportedByTheirLength) {
-    UnixPeer peer([](int fd, int) {
+    SocketPeer peer([](PeerConnection& c) {
         Bytes command;
         const Bytes replies[] = {Bytes{}, Bytes(65535, 0x5A), Bytes(17, 1), Bytes(19, 2)};
         for (const Bytes& reply : replies) {
-            if (!ReadFrame(fd, command) || !WriteAll(fd, Frame(reply))) {
+            if (!c.ReadFrame(command) || !c.WriteAll(Frame(reply))) {
                 return;
             }
         }
-        ReadFrame(fd, command);
+        c.ReadFrame(command);
     });
     StreamTransport transport(EndpointOf(peer.Device()), 2000);
     ASSERT_TRUE(transport.OpenDevice());
@@ -139,18 +134,18 @@ TEST(StreamTransportTest, OddFramesAreReportedByTheirLength) {
 }
 
 TEST(StreamTransportTest, UnaskedFramesAndCutFramesDropTheConnection) {
-    UnixPeer peer([](int fd, int connection) {
+    SocketPeer peer([](PeerConnection& c) {
         Bytes command;
-        if (!ReadFrame(fd, command)) {
+        if (!c.ReadFrame(command)) {
             return;
         }
-        if (connection == 0) {
-            WriteAll(fd, Frame(Bytes(2, 0)));
-            WriteAll(fd, Frame(Bytes(2, 0)));  // answers nothing
+        if (c.Index() == 0) {
+            c.WriteAll(Frame(Bytes(2, 0)));
+            c.WriteAll(Frame(Bytes(2, 0)));  // answers nothing
         } else {
-            WriteAll(fd, Frame(Bytes(5, 0), 18));  // promises 18, stalls
+            c.WriteAll(Frame(Bytes(5, 0), 18));  // promises 18, stalls
         }
-        ReadFrame(fd, command);
+        c.ReadFrame(command);
     });
     StreamTransport transport(EndpointOf(peer.Device()), kShortTimeoutMs);
     uint8_t buffer[64];
@@ -168,9 +163,9 @@ TEST(StreamTransportTest, UnaskedFramesAndCutFramesDropTheConnection) {
 }
 
 TEST(StreamTransportTest, PeerLeavingEndsTheTransferAtOnce) {
-    UnixPeer peer([](int fd, int) {
+    SocketPeer peer([](PeerConnection& c) {
         Bytes command;
-        ReadFrame(fd, command);
+        c.ReadFrame(command);
     });
     // A long time-out that the test must not wait for.
     StreamTransport transport(EndpointOf(peer.Device()), 60000);
@@ -184,11 +179,10 @@ TEST(StreamTransportTest, PeerLeavingEndsTheTransferAtOnce) {
 
 TEST(StreamTransportTest, InterruptCutsAWaitShort) {
     std::atomic<bool> release{false};
-    UnixPeer peer([&](int fd, int) {
+    SocketPeer peer([&](PeerConnection& c) {
         Bytes command;
-        ReadFrame(fd, command);
-        pollfd p{fd, POLLIN, 0};
-        ::poll(&p, 1, 30000);  // silent until the client goes
+        c.ReadFrame(command);
+        c.ReadUntilClosed(30000);  // silent until the client goes
     });
     StreamTransport transport(EndpointOf(peer.Device()), 60000);
     ASSERT_TRUE(transport.OpenDevice());
@@ -207,9 +201,9 @@ TEST(StreamTransportTest, InterruptCutsAWaitShort) {
 }
 
 TEST(StreamTransportTest, RefusesBlocksThatDoNotFitAFrame) {
-    UnixPeer peer([](int fd, int) {
+    SocketPeer peer([](PeerConnection& c) {
         Bytes command;
-        ReadFrame(fd, command);
+        c.ReadFrame(command);
     });
     StreamTransport transport(EndpointOf(peer.Device()), kShortTimeoutMs);
     ASSERT_TRUE(transport.OpenDevice());
@@ -238,12 +232,7 @@ TEST(SimServerListenTest, TakesOverOnlyAStaleSocketPath) {
         EXPECT_NE(error.find("in use"), std::string::npos) << error;
     }
     // A socket file left behind by a listener that died is replaced.
-    const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
-    ASSERT_EQ(::bind(stale, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ::close(stale);
+    ASSERT_TRUE(testing::MakeStaleSocketFile(path));
     SimServer third(nullptr);
     EXPECT_TRUE(third.Listen(endpoint, error)) << error;
 }

@@ -176,9 +176,9 @@ int ChildProcess::Wait() {
     return result.exited ? result.exitCode : -1;
 }
 
-int ChildProcess::Terminate() {
+int ChildProcess::Terminate(int signal) {
     if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
+        ::kill(pid_, signal);
     }
     return Wait();
 }

@@ -6,6 +6,8 @@
 
 #include <sys/types.h>
 
+#include <csignal>
+
 #include <string>
 #include <vector>
 
@@ -51,8 +53,8 @@ class ChildProcess {
     // was running). Only for children whose output is not captured, or
     // small enough to fit the pipes.
     int Wait();
-    // SIGTERM, then Wait().
-    int Terminate();
+    // Sends `signal` (SIGTERM by default), then Wait().
+    int Terminate(int signal = SIGTERM);
     // SIGKILL and reap; nothing when not running.
     void Kill();
 

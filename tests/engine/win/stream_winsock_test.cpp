@@ -1,7 +1,9 @@
 // The stream transport on Winsock: TCP to a simulated instrument served in
-// this process, the waker that stops a waiting transfer, and Unix-domain
+// this process, the interrupt that stops a waiting transfer, and Unix-domain
 // endpoints that Windows cannot serve.
 #include <gtest/gtest.h>
+
+#include <asio.hpp>
 
 #include <chrono>
 #include <memory>
@@ -10,7 +12,7 @@
 #include "device_string.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_server.h"
-#include "stream/socket_io.h"
+#include "stream/stream_socket.h"
 #include "stream/stream_transport.h"
 
 namespace korvel {
@@ -49,11 +51,10 @@ TEST(StreamOverWinsock, SimulatedInstrumentAnswersOverTcp) {
 }
 
 TEST(StreamOverWinsock, InterruptEndsAWaitForAReplyThatNeverComes) {
-    std::string error;
-    const net::SocketHandle listener = net::Listen(Loopback(0), error);
-    ASSERT_NE(listener, net::kNoSocket) << error;
+    asio::io_context io;
+    asio::ip::tcp::acceptor listener(io, {asio::ip::make_address("127.0.0.1"), 0});
     // Nobody accepts: the connection sits in the backlog and never answers.
-    StreamTransport transport(Loopback(net::LocalPort(listener)), 30000);
+    StreamTransport transport(Loopback(listener.local_endpoint().port()), 30000);
     ASSERT_TRUE(transport.OpenDevice());
     const uint8_t tune[7] = {0x7A, 0xA1, 0, 0, 0, 0, 0x01};
     EXPECT_EQ(transport.WriteBlock(tune, 7), 7);
@@ -68,15 +69,15 @@ TEST(StreamOverWinsock, InterruptEndsAWaitForAReplyThatNeverComes) {
     stopper.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_FALSE(transport.OpenDevice());
-    net::CloseSocket(listener);
 }
 
 TEST(StreamOverWinsock, NoListenerAndUnixPathsFindNoInstrument) {
-    std::string error;
-    const net::SocketHandle listener = net::Listen(Loopback(0), error);
-    ASSERT_NE(listener, net::kNoSocket) << error;
-    const uint16_t freedPort = net::LocalPort(listener);
-    net::CloseSocket(listener);
+    uint16_t freedPort = 0;
+    {
+        asio::io_context io;
+        asio::ip::tcp::acceptor listener(io, {asio::ip::make_address("127.0.0.1"), 0});
+        freedPort = listener.local_endpoint().port();
+    }
     StreamTransport refused(Loopback(freedPort), 3000);
     EXPECT_EQ(refused.CountDevices(), 0);
     EXPECT_FALSE(refused.OpenDevice());
@@ -84,9 +85,15 @@ TEST(StreamOverWinsock, NoListenerAndUnixPathsFindNoInstrument) {
     StreamEndpoint unixPath;
     unixPath.kind = StreamEndpoint::Kind::Unix;
     unixPath.path = "C:\\korvel.sock";
-    EXPECT_EQ(net::Connect(unixPath, 100, nullptr, error), net::kNoSocket);
+    std::string error;
+    net::TimedIo io;
+    net::Socket socket(io.Context());
+    EXPECT_FALSE(net::Connect(unixPath, io, 100, socket, error));
     EXPECT_NE(error.find("tcp:HOST:PORT"), std::string::npos) << error;
-    EXPECT_EQ(net::Listen(unixPath, error), net::kNoSocket);
+    error.clear();
+    SimServer server(nullptr);
+    EXPECT_FALSE(server.Listen(unixPath, error));
+    EXPECT_NE(error.find("tcp:HOST:PORT"), std::string::npos) << error;
 
     auto transport = MakeTransport("unix:C:/korvel.sock", error);
     ASSERT_NE(transport, nullptr) << error;

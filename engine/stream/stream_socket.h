@@ -1,0 +1,34 @@
+// Opening stream sockets to and for an endpoint, TCP or Unix-domain, as one
+// socket type. Every socket made here is kept from child processes; TCP ones
+// send at once (TCP_NODELAY).
+#pragma once
+
+#include <asio.hpp>
+#include <string>
+
+#include "stream_endpoint.h"
+#include "timed_io.h"
+
+namespace korvel::net {
+
+using Socket = asio::generic::stream_protocol::socket;
+using Acceptor = asio::basic_socket_acceptor<asio::generic::stream_protocol>;
+
+// Connects `socket` within timeoutMs (per address tried), waiting on `io`;
+// false with a message in `error`.
+bool Connect(const StreamEndpoint& endpoint, TimedIo& io, int timeoutMs, Socket& socket,
+             std::string& error);
+
+// Binds and listens. A Unix path that holds a stale socket is replaced; a
+// socket someone still listens on, or any other file, is left alone and
+// reported.
+bool Listen(const StreamEndpoint& endpoint, Acceptor& acceptor, std::string& error);
+// The port a TCP listener got (for port 0 in the endpoint); 0 if unknown.
+uint16_t LocalPort(const Acceptor& acceptor);
+// Closes a listener and removes its Unix path.
+void CloseListener(const StreamEndpoint& endpoint, Acceptor& acceptor);
+
+// Options for a socket just accepted (or opened): not inherited, no delay.
+void PrepareSocket(Socket& socket);
+
+}  // namespace korvel::net

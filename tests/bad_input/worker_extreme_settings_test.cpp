@@ -62,7 +62,7 @@ TEST(WorkerExtremeSettings, StoredOutOfRangeValuesGiveDefinedCommands) {
         EXPECT_TRUE(window.messages.empty()) << window.messages.front();
         // 600 sweep points and 7 Smith points of two tunings each.
         EXPECT_EQ(instrument->Counters().tunes, 600u + 14u);
-        EXPECT_EQ(soak::CheckMeasurementState(state), "");
+        EXPECT_EQ(testing::CheckMeasurementState(state), "");
     }
 }
 

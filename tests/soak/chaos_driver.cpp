@@ -7,7 +7,7 @@
 #include "state_invariants.h"
 #include "sweep_worker.h"
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 namespace {
 
@@ -528,4 +528,4 @@ void ChaosDriver::Finish() {
     }
 }
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

@@ -22,7 +22,7 @@
 #include "sim/sim_instrument.h"
 #include "soak_figures.h"
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 enum class EpisodeKind {
     ReplyLength,
@@ -121,4 +121,4 @@ class ChaosDriver {
     LinkMessageLedger ledger_;
 };
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

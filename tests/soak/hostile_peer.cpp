@@ -3,7 +3,7 @@
 #include <random>
 #include <vector>
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 namespace {
 
@@ -78,4 +78,4 @@ std::vector<uint8_t> HostilePeer::Answer(int connectionIndex) const {
     return reply;
 }
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

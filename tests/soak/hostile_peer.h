@@ -9,7 +9,7 @@
 
 #include "socket_peer.h"
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 enum class HostileMode { RawGarbage, LengthWithoutData, HugeFrame, Unsolicited };
 
@@ -31,4 +31,4 @@ class HostilePeer {
     testing::SocketPeer peer_;  // last: its scripts use the members above
 };
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

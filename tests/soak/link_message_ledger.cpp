@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 void LinkMessageLedger::Grow(int connection) {
     const std::size_t size = static_cast<std::size_t>(std::max(connection, 0)) + 1;
@@ -51,4 +51,4 @@ uint64_t LinkMessageLedger::FailedConnections() const {
         std::count_if(failures_.begin(), failures_.end(), [](int f) { return f > 0; }));
 }
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 class LinkMessageLedger {
   public:
@@ -31,4 +31,4 @@ class LinkMessageLedger {
     std::vector<std::string> dueText_;
 };
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

@@ -1,6 +1,6 @@
 #include "observed_transport.h"
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 namespace {
 
@@ -101,4 +101,4 @@ void ObservedTransport::Violation(const std::string& what) {
     }
 }
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

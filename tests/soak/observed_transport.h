@@ -18,7 +18,7 @@
 #include "device_transport.h"
 #include "measurement_state.h"
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 class ObservedTransport final : public DeviceTransport {
   public:
@@ -76,4 +76,4 @@ class ObservedTransport final : public DeviceTransport {
     uint64_t failedTransfers_ = 0;
 };
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

@@ -10,7 +10,7 @@
 
 #include "clock.h"
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 class ScaledClock final : public Clock {
   public:
@@ -29,4 +29,4 @@ class ScaledClock final : public Clock {
     SteadyClock steady_;
 };
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

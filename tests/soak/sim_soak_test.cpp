@@ -19,7 +19,7 @@
 #include "soak_window.h"
 #include "sweep_worker.h"
 
-namespace korvel::soak {
+namespace korvel::testing {
 namespace {
 
 // Real time a run may take before it counts as hung (sanitizer builds are
@@ -104,4 +104,4 @@ TEST(SimSoak, WorkerRecoversFromEveryFaultWithOneMessageAndSoundValues) {
 }
 
 }  // namespace
-}  // namespace korvel::soak
+}  // namespace korvel::testing

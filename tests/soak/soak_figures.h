@@ -9,7 +9,7 @@
 
 #include "clock.h"
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 struct SoakFigures {
     uint64_t episodes = 0;
@@ -60,4 +60,4 @@ struct SoakFigures {
     }
 };
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

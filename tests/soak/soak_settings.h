@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 #ifndef KORVEL_SOAK_LONG
 #define KORVEL_SOAK_LONG 0
@@ -35,4 +35,4 @@ inline uint32_t SoakSeed() {
     return static_cast<uint32_t>(EnvNumber("KORVEL_SOAK_SEED", 20261208));
 }
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

@@ -8,7 +8,7 @@
 
 #include "worker_window.h"
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 class SoakWindow final : public WorkerWindow {
   public:
@@ -48,4 +48,4 @@ class SoakWindow final : public WorkerWindow {
     std::function<void(const std::string&)> onMessage;
 };
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 namespace {
 
@@ -78,4 +78,4 @@ std::string CheckMeasurementState(const MeasurementState& s) {
     return {};
 }
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

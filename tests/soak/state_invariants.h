@@ -7,9 +7,9 @@
 
 #include "measurement_state.h"
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 // Empty when every value is sound, else the first offending field.
 std::string CheckMeasurementState(const MeasurementState& state);
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

@@ -25,7 +25,7 @@
 #include "stream_watch.h"
 #include "sweep_worker.h"
 
-namespace korvel::soak {
+namespace korvel::testing {
 namespace {
 
 constexpr int kTransferTimeoutMs = 300;
@@ -190,4 +190,4 @@ TEST(StreamSoak, WorkerRecoversFromAKilledGarbledOrHostileInstrumentProcess) {
 }
 
 }  // namespace
-}  // namespace korvel::soak
+}  // namespace korvel::testing

@@ -2,7 +2,7 @@
 
 #include "state_invariants.h"
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 namespace {
 constexpr std::size_t kViolationLimit = 50;
@@ -115,4 +115,4 @@ uint64_t StreamWatch::FailedConnections() {
     return ledger_.FailedConnections();
 }
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

@@ -15,7 +15,7 @@
 #include "observed_transport.h"
 #include "worker_window.h"
 
-namespace korvel::soak {
+namespace korvel::testing {
 
 class StreamWatch final : public WorkerWindow {
   public:
@@ -68,4 +68,4 @@ class StreamWatch final : public WorkerWindow {
     std::atomic<bool> stopping_{false};
 };
 
-}  // namespace korvel::soak
+}  // namespace korvel::testing

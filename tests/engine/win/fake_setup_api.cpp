@@ -6,7 +6,7 @@
 
 #include "win/interface_walk.h"
 
-namespace korvel::win::testing {
+namespace korvel::testing {
 
 FakeSetupApi* FakeSetupApi::current_ = nullptr;
 
@@ -20,7 +20,8 @@ struct FakeSetupCalls {
 
     static HDEVINFO WINAPI GetClassDevs(const GUID* guid, PCSTR, HWND, DWORD flags) {
         F().classDevsFlags.push_back(flags);
-        if (F().listFails || guid == nullptr || !IsEqualGUID(*guid, kInstrumentInterfaceGuid)) {
+        if (F().listFails || guid == nullptr ||
+            !IsEqualGUID(*guid, win::kInstrumentInterfaceGuid)) {
             ::SetLastError(ERROR_INVALID_PARAMETER);
             return INVALID_HANDLE_VALUE;
         }
@@ -108,7 +109,7 @@ struct FakeSetupCalls {
     }
 };
 
-FakeSetupApi::FakeSetupApi() : api_(RealWin32Api()) {
+FakeSetupApi::FakeSetupApi() : api_(win::RealWin32Api()) {
     if (current_ != nullptr) {
         throw std::logic_error("one FakeSetupApi at a time");
     }
@@ -125,4 +126,4 @@ FakeSetupApi::~FakeSetupApi() {
     current_ = nullptr;
 }
 
-}  // namespace korvel::win::testing
+}  // namespace korvel::testing

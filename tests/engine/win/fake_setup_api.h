@@ -10,7 +10,7 @@
 
 #include "win/win32_api.h"
 
-namespace korvel::win::testing {
+namespace korvel::testing {
 
 struct CreateFileCall {
     std::string path;
@@ -31,7 +31,7 @@ class FakeSetupApi {
     FakeSetupApi& operator=(const FakeSetupApi&) = delete;
 
     // The real table with the setup services (and CreateFileA) replaced.
-    const Win32Api& Api() const { return api_; }
+    const win::Win32Api& Api() const { return api_; }
 
     // Script.
     std::vector<std::string> devicePaths;
@@ -57,7 +57,7 @@ class FakeSetupApi {
   private:
     static FakeSetupApi* current_;
     friend struct FakeSetupCalls;
-    Win32Api api_;
+    win::Win32Api api_;
 };
 
-}  // namespace korvel::win::testing
+}  // namespace korvel::testing

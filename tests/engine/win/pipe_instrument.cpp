@@ -3,7 +3,7 @@
 #include <atomic>
 #include <chrono>
 
-namespace korvel::win::testing {
+namespace korvel::testing {
 namespace {
 
 std::string UniquePipePath() {
@@ -158,4 +158,4 @@ std::vector<std::vector<uint8_t>> PipeInstrument::Commands() {
     return commands_;
 }
 
-}  // namespace korvel::win::testing
+}  // namespace korvel::testing

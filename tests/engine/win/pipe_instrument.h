@@ -13,7 +13,7 @@
 
 #include "win/win32_api.h"
 
-namespace korvel::win::testing {
+namespace korvel::testing {
 
 class PipeInstrument {
   public:
@@ -66,4 +66,4 @@ class PipeInstrument {
     std::thread thread_;
 };
 
-}  // namespace korvel::win::testing
+}  // namespace korvel::testing

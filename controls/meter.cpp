@@ -87,11 +87,6 @@ void CMeter::ShowColorZones() {
     Reconfigured();
 }
 
-void CMeter::SetFrameShown(bool shown) {
-    m_frameShown = shown ? 1 : 0;
-    Reconfigured();
-}
-
 void CMeter::DropBackground() {
     m_composed = false;
     m_backgroundDC.reset();  // ends its painter before the bitmap goes
@@ -172,14 +167,8 @@ void CMeter::DrawBackground(DrawContext& dc, const GdiRect& client) {
     m_colorShadow = FromQColor(colors.color(QPalette::Dark));
     m_colorHighlight = FromQColor(colors.color(QPalette::Light));
 
-    // Face.
-    dc.SelectPen(RGB(0, 0, 0), 1);
-    dc.SelectBrush(m_colorFace);
-    dc.Rectangle(client);
-    if (m_frameShown == 0) {
-        dc.FillRect(client, m_colorFace);
-    }
-    dc.SelectNullBrush();
+    // Face, without a frame.
+    dc.FillRect(client, m_colorFace);
 
     // Rim: narrower, lighter bands over wider, darker ones.
     const GdiRect dialBox{cx - r, cy - r, cx + r, cy + r};

@@ -38,18 +38,8 @@ class CMeter : public QWidget {
     void SetAngles(int start, int end);
     void SetNeedleColor(ColorRef color);
     void ShowColorZones();
-    void SetFrameShown(bool shown);
 
-    double MinValue() const { return m_minValue; }
-    double MaxValue() const { return m_maxValue; }
-    int32_t StartAngle() const { return m_startAngle; }
-    int32_t EndAngle() const { return m_endAngle; }
-    int32_t MajorTicks() const { return m_majorTicks; }
-    int32_t MinorTicks() const { return m_minorTicks; }
-    int32_t ScaleDecimals() const { return m_scaleDecimals; }
     int32_t ValueDecimals() const { return m_valueDecimals; }
-    const QString& UnitsText() const { return m_unitsText; }
-    ColorRef NeedleColor() const { return m_needleColor; }
     bool ZonesShown() const { return m_zonesShown != 0; }
 
     // True while a dial picture is cached (tests check when it is rebuilt).
@@ -79,7 +69,6 @@ class CMeter : public QWidget {
     // height stays the same).
     const QFont& FontOfHeight(int32_t cellHeight);
 
-    uint8_t m_frameShown = 0;
     int32_t m_zonesShown = 0;
     std::array<ColorRef, 5> m_zoneColors{};
     QString m_unitsText = QStringLiteral("RF Power");

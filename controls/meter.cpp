@@ -89,8 +89,7 @@ void CMeter::ShowColorZones() {
 
 void CMeter::DropBackground() {
     m_composed = false;
-    m_backgroundDC.reset();  // ends its painter before the bitmap goes
-    m_backgroundBitmap = QImage();
+    m_dial.Drop();
 }
 
 void CMeter::resizeEvent(QResizeEvent* event) {
@@ -135,15 +134,12 @@ void CMeter::ComposePicture(QPainter& paint, int w, int h) {
     const DialGeometry dial = DialFromClient(m_clientRect);
     m_radius = dial.radius;
     m_center = dial.center;
-    if (m_backgroundBitmap.size() != QSize(w, h)) {
+    const QSize size(w, h);
+    if (!m_dial.Holds(size)) {
         DropBackground();
+        DrawBackground(m_dial.Surface(size), m_clientRect);
     }
-    if (!HasDialPicture()) {
-        m_backgroundBitmap = QImage(w, h, QImage::Format_RGB32);
-        m_backgroundDC = std::make_unique<DrawContext>(&m_backgroundBitmap);
-        DrawBackground(*m_backgroundDC, m_clientRect);
-    }
-    memDC.BitBlt(0, 0, QSize(w, h), m_backgroundBitmap, QPoint(0, 0));
+    memDC.BitBlt(0, 0, size, m_dial.Picture(), QPoint(0, 0));
     DrawNeedle(memDC);
     DrawHub(memDC);
     DrawValueText(memDC);

@@ -15,8 +15,8 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
-#include <memory>
 
+#include "back_buffer.h"
 #include "color_ref.h"
 #include "draw_context.h"
 #include "gdi_geometry.h"
@@ -43,9 +43,7 @@ class CMeter : public QWidget {
     bool ZonesShown() const { return m_zonesShown != 0; }
 
     // True while a dial picture is cached (tests check when it is rebuilt).
-    bool HasDialPicture() const {
-        return m_backgroundDC != nullptr && !m_backgroundBitmap.isNull();
-    }
+    bool HasDialPicture() const { return m_dial.IsHeld(); }
     // Tick positions of the cached picture (0 before the first paint).
     int BoundaryCount() const { return m_boundaryCount; }
 
@@ -87,8 +85,7 @@ class CMeter : public QWidget {
     GdiRect m_clientRect;
     GdiRect m_valueBox;
     QRegion m_boundaryRegion;
-    QImage m_backgroundBitmap;
-    std::unique_ptr<DrawContext> m_backgroundDC;
+    BackBuffer m_dial;
     QPoint m_center;
     std::array<QPoint, kMaxTickPositions> m_boundary{};
     int m_boundaryCount = 0;

@@ -5,6 +5,7 @@
 #include <QResizeEvent>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "chart_scale.h"
 #include "my_mem_dc.h"

@@ -19,7 +19,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <vector>
 
 #include "back_buffer.h"
 #include "chart_inputs.h"

@@ -13,6 +13,7 @@
 
 #include "dis_line.h"
 #include "meter.h"
+#include "power_meter.h"
 
 namespace {
 
@@ -72,15 +73,7 @@ void BM_S21ChartPaint(benchmark::State& state) {
 void BM_MeterPaint(benchmark::State& state) {
     CMeter meter;
     meter.resize(324, 286);
-    meter.SetNeedleColor(RGB(200, 200, 200));
-    meter.ShowColorZones();
-    meter.SetRange(-75.0, 15.0);
-    meter.SetScaleDecimals(0);
-    meter.SetMinorTicks(10);
-    meter.SetMajorTicks(9);
-    meter.SetUnits("dBm");
-    meter.SetValueDecimals(1);
-    meter.SetAngles(210, 330);
+    ConfigureAsPowerMeter(meter);
     meter.m_value = -23.4;
     PaintLoop(state, meter);
 }

@@ -65,8 +65,8 @@ wait_for_line() {  # file, text, seconds
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# 1. Scan pass on the simulated instrument (wall over the specified pauses,
-#    worker CPU per pass).
+# 1. Scan pass on the simulated instrument (wall over the instrument's nominal
+#    pauses, worker CPU per pass).
 ratio="n/a" worst="n/a" workerMs="n/a" workerPct="n/a"
 if [ -x "$dir/bench/scan_pass_bench" ]; then
     "$dir/bench/scan_pass_bench" --benchmark_format=json >"$work/scan.json" 2>"$work/scan.err"
@@ -130,7 +130,7 @@ verdict() { awk -v v="$1" -v t="$3" -v op="$2" 'BEGIN {
     ok = (op == "<=") ? (v <= t) : (v < t); print ok ? "yes" : "NO" }'; }
 table="$(
     printf '| Figure | Measured | Target | Met |\n|---|---|---|---|\n'
-    printf '| Scan pass: wall ÷ specified pauses (mean; worst pass) | %s; %s | ≤ 1.01 | %s |\n' \
+    printf '| Scan pass: wall ÷ nominal pauses (mean; worst pass) | %s; %s | ≤ 1.01 | %s |\n' \
         "$ratio" "$worst" "$(verdict "$worst" "<=" 1.01)"
     printf '| Worker CPU per scan pass | %s ms (%s %% of the pass) | | |\n' "$workerMs" "$workerPct"
     printf '| Paint of the whole window per tick (median; p95; max; %s paint events a tick) | %s; %s; %s ms | < 2 ms | %s |\n' \

@@ -21,9 +21,10 @@ targets it needs, starts its own Xvfb display when Xvfb is installed (the offscr
 otherwise) and measures in this order:
 
 1. **Scan pass** — \`bench/scan_pass_bench\` runs the sweep worker on the simulated instrument in
-   real time: three 200-point channels and the Smith point, 8.75 s of specified pauses a pass. It
-   reports wall time over those pauses (mean and worst pass) and the worker thread's CPU time
-   per pass (\`CLOCK_THREAD_CPUTIME_ID\`). The line shows "n/a" while that benchmark is not built.
+   real time: three 200-point channels and the Smith point, 8.75 s of the instrument's nominal
+   pauses a pass. It reports wall time over those pauses (mean and worst pass) and the worker
+   thread's CPU time per pass (\`CLOCK_THREAD_CPUTIME_ID\`). The line shows "n/a" while that
+   benchmark is not built.
 2. **Window benchmark** — \`bench/window_bench\` (offscreen, Google Benchmark, median of five
    repetitions): one refresh tick with the paints it causes, and one tick followed by a render of
    the whole window, Smith panel included (an upper bound of a tick's paint).

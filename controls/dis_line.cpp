@@ -1,12 +1,11 @@
 #include "dis_line.h"
 
-#include <cstring>
-
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "chart_scale.h"
 #include "my_mem_dc.h"
@@ -45,14 +44,9 @@ void CDisLine::GrowPointCount(uint32_t count) {
     }
 }
 
-void CDisLine::DropBackBuffer() {
-    m_backDC.reset();  // ends its painter before the bitmap goes
-    m_backBitmap = QImage();
-}
-
 void CDisLine::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    DropBackBuffer();
+    m_backBuffer.Drop();
     update();
 }
 
@@ -64,71 +58,31 @@ void CDisLine::paintEvent(QPaintEvent* event) {
         return;
     }
     QPainter paint(this);
-    if (m_backBitmap.size() != QSize(w, h)) {
-        DropBackBuffer();
-    }
-    if (m_backDC && !m_backBitmap.isNull()) {
+    const QSize size(w, h);
+    if (m_backBuffer.Holds(size)) {
         // The window repaints every chart ten times a second: when nothing it
         // shows has changed, the back buffer already holds the picture. A
         // repaint of only part of the chart (the progress strip above it, a
         // covering window gone) shows the picture the rest of it shows.
         const bool partial = !event->rect().contains(rect());
         if (!partial) {
-            TakeSamples();
+            TakeInputs();
         }
-        if (partial || InputSignature() == m_drawnSignature) {
+        if (partial || m_inputs == m_drawnInputs) {
             paint.setCompositionMode(QPainter::CompositionMode_Source);
-            paint.drawImage(event->rect().topLeft(), m_backBitmap, event->rect());
+            paint.drawImage(event->rect().topLeft(), m_backBuffer.Picture(), event->rect());
             return;
         }
-    } else {
-        m_backBitmap = QImage(w, h, QImage::Format_RGB32);
-        m_backDC = std::make_unique<DrawContext>(&m_backBitmap);
     }
     CMyMemDC memDC(&paint, &m_clientRect, &m_paintBuffer);
-    DrawChart(*m_backDC);
-    m_drawnSignature = InputSignature();
-    memDC.BitBlt(0, 0, QSize(w, h), m_backBitmap, QPoint(0, 0));
+    DrawChart(m_backBuffer.Surface(size));
+    m_drawnInputs = m_inputs;
+    memDC.BitBlt(0, 0, size, m_backBuffer.Picture(), QPoint(0, 0));
 }
 
-size_t CDisLine::InputSignature() const {
-    size_t seed = 0;
-    const auto mix = [&seed](size_t value) {
-        seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
-    };
-    mix(static_cast<size_t>(width()));
-    mix(static_cast<size_t>(height()));
-    mix(m_xPointCount);
-    mix(m_startFreqHz);
-    mix(m_stepHz);
-    mix(m_backColor);
-    mix(m_gridColor);
-    mix(static_cast<size_t>(m_cursorIndex));
-    mix(static_cast<size_t>(m_swrScale));
-    mix(qHash(m_cursorText));
-    mix(qHash(m_xUnit));
-    mix(qHash(m_yUnit));
+void CDisLine::TakeInputs() {
     for (int i = 0; i < kCurves; ++i) {
-        mix(m_curveColor[i]);
-        mix(m_curveShown[i]);
-        mix(static_cast<size_t>(m_curveMarkMin[i]));
-        mix(m_curveLabelLast[i]);
-        mix(static_cast<size_t>(m_curveDecimals[i]));
-        mix(m_curveCount[i]);
-        mix(qHash(m_curveName[i]));
-        mix(m_samples[i].size());
-        for (double v : m_samples[i]) {
-            uint64_t bits = 0;
-            std::memcpy(&bits, &v, sizeof bits);
-            mix(static_cast<size_t>(bits));
-        }
-    }
-    return seed;
-}
-
-void CDisLine::TakeSamples() {
-    for (int i = 0; i < kCurves; ++i) {
-        std::vector<double>& samples = m_samples[i];
+        std::vector<double>& samples = m_inputs.samples[i];
         if (m_curveShown[i] != 1 || m_curveData[i] == nullptr) {
             samples.clear();
             continue;
@@ -137,7 +91,30 @@ void CDisLine::TakeSamples() {
         for (uint32_t k = 0; k < m_curveCount[i]; ++k) {
             samples[k] = m_curveData[i][k].load(std::memory_order_relaxed);
         }
+        if (!samples.empty()) {
+            GrowPointCount(m_curveCount[i]);
+        }
     }
+    ChartFields& f = m_inputs.fields;
+    f.width = width();
+    f.height = height();
+    f.xPointCount = m_xPointCount;
+    f.startFreqHz = m_startFreqHz;
+    f.stepHz = m_stepHz;
+    f.backColor = m_backColor;
+    f.gridColor = m_gridColor;
+    f.xUnit = m_xUnit;
+    f.yUnit = m_yUnit;
+    f.cursorText = m_cursorText;
+    f.cursorIndex = m_cursorIndex;
+    f.swrScale = m_swrScale;
+    f.curveColor = m_curveColor;
+    f.curveCount = m_curveCount;
+    f.curveShown = m_curveShown;
+    f.curveMarkMin = m_curveMarkMin;
+    f.curveName = m_curveName;
+    f.curveLabelLast = m_curveLabelLast;
+    f.curveDecimals = m_curveDecimals;
 }
 
 void CDisLine::DrawChart(DrawContext& dc) {
@@ -146,13 +123,12 @@ void CDisLine::DrawChart(DrawContext& dc) {
     dc.SetBkTransparent(true);
     dc.SetTextColor(m_gridColor);
 
-    TakeSamples();
+    TakeInputs();
     double lo = kNoRangeLo;
     double hi = kNoRangeHi;
-    for (int i = 0; i < kCurves; ++i) {
-        if (!m_samples[i].empty()) {
-            AutoRange(lo, hi, m_samples[i], m_swrScale);
-            GrowPointCount(m_curveCount[i]);
+    for (const std::vector<double>& samples : m_inputs.samples) {
+        if (!samples.empty()) {
+            AutoRange(lo, hi, samples, m_swrScale);
         }
     }
     const NiceScaleResult scale = NiceScale(lo, hi);
@@ -222,7 +198,7 @@ void CDisLine::DrawChart(DrawContext& dc) {
         if (m_curveShown[i] != 1) {
             continue;
         }
-        const std::vector<double>& samples = m_samples[i];
+        const std::vector<double>& samples = m_inputs.samples[i];
         const uint32_t minIndex = MinimumIndex(samples);
         const ColorRef color = m_curveColor[i];
         dc.SelectPen(color, 1);

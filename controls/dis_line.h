@@ -1,12 +1,16 @@
 // The line chart: up to ten curves of equally spaced samples plotted against
-// frequency, with a value axis fitted to the data at every paint, a grid with
-// division labels, a legend, an optional minimum marker and last-sample label
-// per curve, and an optional cursor whose position and text the owner sets.
+// frequency, with a value axis fitted to the data whenever it is drawn, a grid
+// with division labels, a legend, an optional minimum marker and last-sample
+// label per curve, and an optional cursor whose position and text the owner
+// sets.
 //
 // The owner configures it by writing the public fields and then calling
-// update(); writing a field draws nothing by itself. The sample arrays belong
-// to the owner and may be written from another thread while the chart paints;
-// they are read with relaxed loads, once per sample and paint.
+// update(); writing a field draws nothing by itself. A paint shows the picture
+// held from the last drawing while the size, the fields and the samples are
+// the same as then, and draws it anew otherwise. The sample arrays belong to
+// the owner and may be written from another thread while the chart paints;
+// they are read with relaxed loads and copied, so that one drawing sees one
+// value of each sample.
 #pragma once
 
 #include <QImage>
@@ -15,9 +19,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <memory>
-#include <vector>
 
+#include "back_buffer.h"
+#include "chart_inputs.h"
 #include "color_ref.h"
 #include "draw_context.h"
 #include "gdi_geometry.h"
@@ -26,7 +30,7 @@ namespace korvel {
 
 class CDisLine : public QWidget {
   public:
-    static constexpr int kCurves = 10;
+    static constexpr int kCurves = kChartCurves;
 
     explicit CDisLine(QWidget* parent = nullptr);
     ~CDisLine() override;
@@ -61,20 +65,15 @@ class CDisLine : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    void DropBackBuffer();
-    // Copies the shown curves' samples once, so that every use of a sample
-    // within one drawing sees the same value.
-    void TakeSamples();
-    // Everything a drawing depends on: the fields, the size and the samples
-    // last taken. Equal inputs draw equal pictures.
-    size_t InputSignature() const;
+    // Copies the fields and the shown curves' samples into m_inputs, the
+    // point count first grown to the longest shown curve, so that every use
+    // of a sample within one drawing sees the same value.
+    void TakeInputs();
 
-    QImage m_backBitmap;
-    std::unique_ptr<DrawContext> m_backDC;
-    QImage m_paintBuffer;  // storage of the per-paint off-screen surface
-    std::array<std::vector<double>, kCurves> m_samples;
-    // Signature of the picture held in m_backBitmap (valid while it exists).
-    size_t m_drawnSignature = 0;
+    BackBuffer m_backBuffer;
+    QImage m_paintBuffer;       // storage of the per-paint off-screen surface
+    ChartInputs m_inputs;       // taken by the latest paint or drawing
+    ChartInputs m_drawnInputs;  // of the picture in m_backBuffer (while held)
 };
 
 }  // namespace korvel

@@ -92,7 +92,6 @@ class DrawContext {
     void SelectBrush(ColorRef color);
     void SelectNullBrush();
     void SetTextColor(ColorRef color) { m_textColor = color; }
-    ColorRef TextColor() const { return m_textColor; }
     void SetBkColor(ColorRef color) { m_bkColor = color; }
     void SetBkTransparent(bool transparent) { m_bkTransparent = transparent; }
     void SetTextAlign(int align) { m_textAlign = align; }

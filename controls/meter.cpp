@@ -87,15 +87,9 @@ void CMeter::ShowColorZones() {
     Reconfigured();
 }
 
-void CMeter::SetFrameShown(bool shown) {
-    m_frameShown = shown ? 1 : 0;
-    Reconfigured();
-}
-
 void CMeter::DropBackground() {
     m_composed = false;
-    m_backgroundDC.reset();  // ends its painter before the bitmap goes
-    m_backgroundBitmap = QImage();
+    m_dial.Drop();
 }
 
 void CMeter::resizeEvent(QResizeEvent* event) {
@@ -140,15 +134,12 @@ void CMeter::ComposePicture(QPainter& paint, int w, int h) {
     const DialGeometry dial = DialFromClient(m_clientRect);
     m_radius = dial.radius;
     m_center = dial.center;
-    if (m_backgroundBitmap.size() != QSize(w, h)) {
+    const QSize size(w, h);
+    if (!m_dial.Holds(size)) {
         DropBackground();
+        DrawBackground(m_dial.Surface(size), m_clientRect);
     }
-    if (!HasDialPicture()) {
-        m_backgroundBitmap = QImage(w, h, QImage::Format_RGB32);
-        m_backgroundDC = std::make_unique<DrawContext>(&m_backgroundBitmap);
-        DrawBackground(*m_backgroundDC, m_clientRect);
-    }
-    memDC.BitBlt(0, 0, QSize(w, h), m_backgroundBitmap, QPoint(0, 0));
+    memDC.BitBlt(0, 0, size, m_dial.Picture(), QPoint(0, 0));
     DrawNeedle(memDC);
     DrawHub(memDC);
     DrawValueText(memDC);
@@ -172,14 +163,8 @@ void CMeter::DrawBackground(DrawContext& dc, const GdiRect& client) {
     m_colorShadow = FromQColor(colors.color(QPalette::Dark));
     m_colorHighlight = FromQColor(colors.color(QPalette::Light));
 
-    // Face.
-    dc.SelectPen(RGB(0, 0, 0), 1);
-    dc.SelectBrush(m_colorFace);
-    dc.Rectangle(client);
-    if (m_frameShown == 0) {
-        dc.FillRect(client, m_colorFace);
-    }
-    dc.SelectNullBrush();
+    // Face, without a frame.
+    dc.FillRect(client, m_colorFace);
 
     // Rim: narrower, lighter bands over wider, darker ones.
     const GdiRect dialBox{cx - r, cy - r, cx + r, cy + r};

@@ -15,8 +15,8 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
-#include <memory>
 
+#include "back_buffer.h"
 #include "color_ref.h"
 #include "draw_context.h"
 #include "gdi_geometry.h"
@@ -38,24 +38,12 @@ class CMeter : public QWidget {
     void SetAngles(int start, int end);
     void SetNeedleColor(ColorRef color);
     void ShowColorZones();
-    void SetFrameShown(bool shown);
 
-    double MinValue() const { return m_minValue; }
-    double MaxValue() const { return m_maxValue; }
-    int32_t StartAngle() const { return m_startAngle; }
-    int32_t EndAngle() const { return m_endAngle; }
-    int32_t MajorTicks() const { return m_majorTicks; }
-    int32_t MinorTicks() const { return m_minorTicks; }
-    int32_t ScaleDecimals() const { return m_scaleDecimals; }
     int32_t ValueDecimals() const { return m_valueDecimals; }
-    const QString& UnitsText() const { return m_unitsText; }
-    ColorRef NeedleColor() const { return m_needleColor; }
     bool ZonesShown() const { return m_zonesShown != 0; }
 
     // True while a dial picture is cached (tests check when it is rebuilt).
-    bool HasDialPicture() const {
-        return m_backgroundDC != nullptr && !m_backgroundBitmap.isNull();
-    }
+    bool HasDialPicture() const { return m_dial.IsHeld(); }
     // Tick positions of the cached picture (0 before the first paint).
     int BoundaryCount() const { return m_boundaryCount; }
 
@@ -79,7 +67,6 @@ class CMeter : public QWidget {
     // height stays the same).
     const QFont& FontOfHeight(int32_t cellHeight);
 
-    uint8_t m_frameShown = 0;
     int32_t m_zonesShown = 0;
     std::array<ColorRef, 5> m_zoneColors{};
     QString m_unitsText = QStringLiteral("RF Power");
@@ -98,8 +85,7 @@ class CMeter : public QWidget {
     GdiRect m_clientRect;
     GdiRect m_valueBox;
     QRegion m_boundaryRegion;
-    QImage m_backgroundBitmap;
-    std::unique_ptr<DrawContext> m_backgroundDC;
+    BackBuffer m_dial;
     QPoint m_center;
     std::array<QPoint, kMaxTickPositions> m_boundary{};
     int m_boundaryCount = 0;

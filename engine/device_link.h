@@ -60,8 +60,6 @@ class DeviceLink {
     void ReadDetectors(uint16_t index, DetectorReading& out);
     void WriteCalPage(uint8_t block, uint8_t page, const uint8_t data[32]);
 
-    DeviceTransport& Transport() { return transport_; }
-
   private:
     // Sends `length` bytes, reads the reply into buffer_; true when exactly
     // `expected` bytes came back, else shows `message` and drops the link.

@@ -8,10 +8,13 @@
 
 namespace korvel {
 
+// How long one transfer may take before it counts as failed: always for the
+// simulated instrument; the stream and Windows transports take a time-out of
+// their own and default to this one.
 inline constexpr int kTransferTimeoutMs = 1000;
 
 class DeviceTransport {
-public:
+  public:
     virtual ~DeviceTransport() = default;
 
     // Number of instruments present; 0 when none (or the list cannot be built).
@@ -19,10 +22,11 @@ public:
     // Opens the first instrument; false when it cannot be opened.
     virtual bool OpenDevice() = 0;
     virtual bool IsOpen() const = 0;
-    // Bytes written; 0 when the transfer did not complete within 1000 ms.
+    // Bytes written; 0 when the transfer did not complete within the
+    // transport's time-out (by default kTransferTimeoutMs, 1000 ms).
     virtual int WriteBlock(const uint8_t* data, int length) = 0;
     // Bytes of the reply (copying at most `length` into `buffer`); 0 when no
-    // reply completed within 1000 ms.
+    // reply completed within the transport's time-out (by default 1000 ms).
     virtual int ReadBlock(uint8_t* buffer, int length) = 0;
     virtual void CloseDevice() = 0;
     // From another thread: cut a waiting transfer short because the worker is

@@ -249,11 +249,11 @@ void SweepWorker::SweepChannel(int channel) {
         }
         window_.DrawProgressLine(plan.lineY, kProgressLineX + (kProgressLineSpan * i) / 200);
         const double f = SweepPointFreqMHz(plan.start.load(kRelaxed), plan.stop.load(kRelaxed), i);
-        state_.currentFreqMHz.store(f, kRelaxed);
-        link_.SetFrequency(TuningWord(f));
-        if (!ctx_.Sleep(SweepPointPause(i)))
+        DetectorReading reading;
+        const Tuned tuned = TuneAndRead(f, SweepPointPause(i), reading);
+        if (tuned == Tuned::kStopped)
             return;
-        const PointResult point = MeasurePoint();
+        const PointResult point = tuned == Tuned::kRead ? MeasurePoint(reading) : PointResult{};
         // A point without a usable reply keeps its previous value.
         if (std::isfinite(point.gamma)) {
             plan.points[i].store(VswrFromGammaSweep(point.gamma), kRelaxed);
@@ -291,14 +291,17 @@ bool SweepWorker::UpdatePower(const DetectorReading& r) {
     return true;
 }
 
-SweepWorker::PointResult SweepWorker::MeasurePoint() {
+SweepWorker::Tuned SweepWorker::TuneAndRead(double freqMHz, Milliseconds settle,
+                                            DetectorReading& reading) {
+    state_.currentFreqMHz.store(freqMHz, kRelaxed);
+    link_.SetFrequency(TuningWord(freqMHz));
+    if (!ctx_.Sleep(settle))
+        return Tuned::kStopped;
+    return ReadFresh(CalibrationIndex(freqMHz), reading) ? Tuned::kRead : Tuned::kNoReply;
+}
+
+SweepWorker::PointResult SweepWorker::MeasurePoint(const DetectorReading& r) {
     PointResult result;
-    result.gamma = std::nan("");
-    DetectorReading r;
-    const uint16_t index = CalibrationIndex(state_.currentFreqMHz.load(kRelaxed));
-    if (!ReadFresh(index, r))
-        return result;
-    result.fresh = true;
     result.s21Fresh = UpdatePower(r);
     if (!ReferencesUsable(r))
         return result;
@@ -316,26 +319,21 @@ void SweepWorker::MeasureSmithPoint() {
     const double scale = state_.gammaScale.load(kRelaxed);
 
     // 1.1 times the Smith frequency first: it settles the phase signs.
-    const double f1 = kHz * 1.1 / 1000.0;
-    state_.currentFreqMHz.store(f1, kRelaxed);
-    link_.SetFrequency(TuningWord(f1));
-    if (!ctx_.Sleep(kSmithSettlePause))
-        return;
     DetectorReading a;
-    const bool freshA = ReadFresh(CalibrationIndex(f1), a);
-    if (freshA)
+    const Tuned first = TuneAndRead(kHz * 1.1 / 1000.0, kSmithSettlePause, a);
+    if (first == Tuned::kStopped)
+        return;
+    if (first == Tuned::kRead)
         UpdatePower(a);
 
-    const double f2 = kHz / 1000.0;
-    state_.currentFreqMHz.store(f2, kRelaxed);
-    link_.SetFrequency(TuningWord(f2));
-    if (!ctx_.Sleep(kSmithSettlePause))
-        return;
     DetectorReading b;
-    const bool freshB = ReadFresh(CalibrationIndex(f2), b);
+    const Tuned second = TuneAndRead(kHz / 1000.0, kSmithSettlePause, b);
+    if (second == Tuned::kStopped)
+        return;
 
     // Without two usable replies the previous Smith point stays on screen.
-    if (!freshA || !freshB || !ReferencesUsable(a) || !ReferencesUsable(b))
+    if (first != Tuned::kRead || second != Tuned::kRead || !ReferencesUsable(a) ||
+        !ReferencesUsable(b))
         return;
     const SmithVector liveA = SmithPair(a.liveAmp, a.liveRef, a.livePhase, scale);
     const SmithVector storedA = SmithPair(a.calAmp, a.calRef, a.calPhase, scale);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <thread>
 
 #include "clock.h"
@@ -70,10 +71,13 @@ class SweepWorker {
     };
 
     struct PointResult {
-        bool fresh = false;     // a reply arrived for this point
-        double gamma = 0.0;     // corrected reflection magnitude, NaN if unusable
+        // Corrected reflection magnitude, NaN without a usable reply.
+        double gamma = std::numeric_limits<double>::quiet_NaN();
         bool s21Fresh = false;  // s21Db was updated by this point
     };
+
+    // How a tune-settle-read step ended.
+    enum class Tuned { kStopped, kNoReply, kRead };
 
     bool ConnectInstrument();
     void LoadCalibrationRecords();
@@ -81,7 +85,10 @@ class SweepWorker {
     void DispatchCycle();
     void ScanPass();
     void SweepChannel(int channel);
-    PointResult MeasurePoint();
+    // Tunes the instrument to `freqMHz` (recorded as the current frequency),
+    // waits `settle` and reads the detectors at that frequency's record.
+    Tuned TuneAndRead(double freqMHz, Milliseconds settle, DetectorReading& reading);
+    PointResult MeasurePoint(const DetectorReading& reading);
     void MeasureSmithPoint();
     // Reads the detectors at `index`; true when a reply really arrived.
     bool ReadFresh(uint16_t index, DetectorReading& reading);

@@ -7,6 +7,7 @@
 #include "dialog_template.h"
 #include "dialog_units.h"
 #include "frequency_plan.h"
+#include "power_meter.h"
 #include "smith_panel.h"
 #include "sweep_worker.h"
 #include "worker_window_bridge.h"
@@ -69,7 +70,7 @@ bool CKORVELDlg::OnInitDialog() {
     AddAboutEntry();
     setWindowIcon(m_hIcon);
     ConfigureCharts();
-    ConfigureMeter();
+    ConfigureAsPowerMeter(m_meter);
     CreateLamp();
     if (options_.startRefreshTimer) {
         refreshTimerId_ = startTimer(100);
@@ -111,19 +112,6 @@ void CKORVELDlg::ApplyFrequencyPlans() {
         ComputeFrequencyPlan(m_vswr3StartMHz.load(kRelaxed), m_vswr3StopMHz.load(kRelaxed));
     set(m_chartVswr3, plan3);
     set(m_chartS21, plan3);  // the S21 chart follows the VSWR3 range
-}
-
-void CKORVELDlg::ConfigureMeter() {
-    m_meter.SetNeedleColor(RGB(200, 200, 200));
-    m_meter.ShowColorZones();
-    m_meter.SetRange(-75.0, 15.0);
-    m_meter.SetScaleDecimals(0);
-    m_meter.SetMinorTicks(10);
-    m_meter.SetMajorTicks(9);
-    m_meter.SetUnits(QStringLiteral("dBm"));
-    m_meter.SetValueDecimals(1);
-    m_meter.SetAngles(210, 330);
-    m_meter.m_value = 0.0;
 }
 
 void CKORVELDlg::StartWorker() {

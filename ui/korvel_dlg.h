@@ -117,7 +117,6 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     void CreateProgressOverlays();
     void AddAboutEntry();
     void ConfigureCharts();
-    void ConfigureMeter();
     void CreateLamp();
     void StartWorker();
     void ApplyFrequencyPlans();

@@ -25,7 +25,6 @@ class SimTransport final : public DeviceTransport {
     void Interrupt() override;
 
     SimInstrument& Instrument() { return *instrument_; }
-    std::shared_ptr<SimInstrument> SharedInstrument() const { return instrument_; }
 
   private:
     bool Alive() const;

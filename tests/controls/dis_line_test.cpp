@@ -6,9 +6,13 @@
 #include <QPixmap>
 #include <QScreen>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "chart_test_support.h"
 #include "draw_context.h"
@@ -424,6 +428,73 @@ TEST(DisLineCache, UnchangedInputsReuseThePictureAndEveryChangeRedraws) {
     TextRecorder texts;
     testing::Render(chart);
     EXPECT_NE(texts.Find("f=6.190MHz  VSWR=2.5"), nullptr);
+}
+
+// Each input of a drawing, changed alone and however slightly, draws the
+// chart anew; equal inputs, gaps included, reuse the picture even when the
+// samples come from another array.
+TEST(DisLineCache, AnyOneInputChangedAloneRedraws) {
+    using Change = std::function<void(CDisLine&, test::Samples&, test::Samples&)>;
+    const std::vector<std::pair<const char*, Change>> changes = {
+        {"one sample, by one step",
+         [](CDisLine&, test::Samples& a, test::Samples&) {
+             a[137].store(std::nextafter(1.5, 2.0), std::memory_order_relaxed);
+         }},
+        {"a sample of the second curve",
+         [](CDisLine&, test::Samples&, test::Samples& b) {
+             b[199].store(1.25, std::memory_order_relaxed);
+         }},
+        {"zero to negative zero",
+         [](CDisLine&, test::Samples& a, test::Samples&) {
+             a[3].store(-0.0, std::memory_order_relaxed);
+         }},
+        {"a gap filled", [](CDisLine&, test::Samples& a,
+                            test::Samples&) { a[1].store(1.5, std::memory_order_relaxed); }},
+        {"point count", [](CDisLine& c, auto&, auto&) { c.m_xPointCount = 300; }},
+        {"start", [](CDisLine& c, auto&, auto&) { c.m_startFreqHz += 1; }},
+        {"step", [](CDisLine& c, auto&, auto&) { c.m_stepHz += 1; }},
+        {"background", [](CDisLine& c, auto&, auto&) { c.m_backColor = RGB(0, 51, 0); }},
+        {"grid", [](CDisLine& c, auto&, auto&) { c.m_gridColor = RGB(0, 154, 0); }},
+        {"x unit", [](CDisLine& c, auto&, auto&) { c.m_xUnit = "(kHz)"; }},
+        {"y unit", [](CDisLine& c, auto&, auto&) { c.m_yUnit = "(dB)"; }},
+        {"cursor text", [](CDisLine& c, auto&, auto&) { c.m_cursorText = "y"; }},
+        {"cursor index", [](CDisLine& c, auto&, auto&) { c.m_cursorIndex = 43; }},
+        {"scale", [](CDisLine& c, auto&, auto&) { c.m_swrScale = 0; }},
+        {"curve colour", [](CDisLine& c, auto&, auto&) { c.m_curveColor[3] = RGB(1, 2, 3); }},
+        {"curve count", [](CDisLine& c, auto&, auto&) { c.m_curveCount[3] = 199; }},
+        {"curve shown", [](CDisLine& c, auto&, auto&) { c.m_curveShown[3] = 0; }},
+        {"minimum marker", [](CDisLine& c, auto&, auto&) { c.m_curveMarkMin[3] = 1; }},
+        {"curve name", [](CDisLine& c, auto&, auto&) { c.m_curveName[3] = "VSWR3"; }},
+        {"last-sample label", [](CDisLine& c, auto&, auto&) { c.m_curveLabelLast[3] = 0; }},
+        {"decimals", [](CDisLine& c, auto&, auto&) { c.m_curveDecimals[3] = 2; }},
+    };
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        test::Samples a;
+        test::Samples b;
+        test::Samples copyOfB;
+        test::Fill(a, {2.0, kNaN, 1.3, 0.0}, 1.5);
+        test::Fill(b, {3.0, 2.5}, 1.7);
+        test::Fill(copyOfB, {3.0, 2.5}, 1.7);
+        CDisLine chart;
+        test::ConfigureVswr(chart, a);
+        chart.m_cursorIndex = 42;
+        chart.m_cursorText = "x";
+        chart.m_curveData[3] = b.data();
+        chart.m_curveCount[3] = 200;
+        chart.m_curveShown[3] = 1;
+        const QImage first = test::Render(chart);
+        chart.m_curveData[3] = copyOfB.data();
+        {
+            TextRecorder texts;
+            EXPECT_EQ(test::Render(chart), first);
+            ASSERT_TRUE(texts.Draws().empty()) << "equal inputs drew again";
+        }
+        change(chart, a, copyOfB);
+        TextRecorder texts;
+        test::Render(chart);
+        EXPECT_FALSE(texts.Draws().empty()) << "a changed input reused the picture";
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "chart_test_support.h"
 #include "draw_context.h"
+#include "power_meter.h"
 
 namespace korvel {
 namespace {
@@ -22,16 +23,7 @@ const QPoint kCenter(162, 156);  // of a 324 x 286 meter, R = 138
 // The meter as the main dialog configures it.
 void ConfigureAsDialog(CMeter& meter) {
     meter.resize(324, 286);
-    meter.SetNeedleColor(RGB(200, 200, 200));
-    meter.ShowColorZones();
-    meter.SetRange(-75.0, 15.0);
-    meter.SetScaleDecimals(0);
-    meter.SetMinorTicks(10);
-    meter.SetMajorTicks(9);
-    meter.SetUnits("dBm");
-    meter.SetValueDecimals(1);
-    meter.SetAngles(210, 330);
-    meter.m_value = 0.0;
+    ConfigureAsPowerMeter(meter);
 }
 
 QPoint Polar(double radius, double degrees) {

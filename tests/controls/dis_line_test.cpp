@@ -434,22 +434,22 @@ TEST(DisLineCache, UnchangedInputsReuseThePictureAndEveryChangeRedraws) {
 // chart anew; equal inputs, gaps included, reuse the picture even when the
 // samples come from another array.
 TEST(DisLineCache, AnyOneInputChangedAloneRedraws) {
-    using Change = std::function<void(CDisLine&, test::Samples&, test::Samples&)>;
+    using Change = std::function<void(CDisLine&, testing::Samples&, testing::Samples&)>;
     const std::vector<std::pair<const char*, Change>> changes = {
         {"one sample, by one step",
-         [](CDisLine&, test::Samples& a, test::Samples&) {
+         [](CDisLine&, testing::Samples& a, testing::Samples&) {
              a[137].store(std::nextafter(1.5, 2.0), std::memory_order_relaxed);
          }},
         {"a sample of the second curve",
-         [](CDisLine&, test::Samples&, test::Samples& b) {
+         [](CDisLine&, testing::Samples&, testing::Samples& b) {
              b[199].store(1.25, std::memory_order_relaxed);
          }},
         {"zero to negative zero",
-         [](CDisLine&, test::Samples& a, test::Samples&) {
+         [](CDisLine&, testing::Samples& a, testing::Samples&) {
              a[3].store(-0.0, std::memory_order_relaxed);
          }},
-        {"a gap filled", [](CDisLine&, test::Samples& a,
-                            test::Samples&) { a[1].store(1.5, std::memory_order_relaxed); }},
+        {"a gap filled", [](CDisLine&, testing::Samples& a,
+                            testing::Samples&) { a[1].store(1.5, std::memory_order_relaxed); }},
         {"point count", [](CDisLine& c, auto&, auto&) { c.m_xPointCount = 300; }},
         {"start", [](CDisLine& c, auto&, auto&) { c.m_startFreqHz += 1; }},
         {"step", [](CDisLine& c, auto&, auto&) { c.m_stepHz += 1; }},
@@ -470,29 +470,29 @@ TEST(DisLineCache, AnyOneInputChangedAloneRedraws) {
     };
     for (const auto& [what, change] : changes) {
         SCOPED_TRACE(what);
-        test::Samples a;
-        test::Samples b;
-        test::Samples copyOfB;
-        test::Fill(a, {2.0, kNaN, 1.3, 0.0}, 1.5);
-        test::Fill(b, {3.0, 2.5}, 1.7);
-        test::Fill(copyOfB, {3.0, 2.5}, 1.7);
+        testing::Samples a;
+        testing::Samples b;
+        testing::Samples copyOfB;
+        testing::Fill(a, {2.0, kNaN, 1.3, 0.0}, 1.5);
+        testing::Fill(b, {3.0, 2.5}, 1.7);
+        testing::Fill(copyOfB, {3.0, 2.5}, 1.7);
         CDisLine chart;
-        test::ConfigureVswr(chart, a);
+        testing::ConfigureVswr(chart, a);
         chart.m_cursorIndex = 42;
         chart.m_cursorText = "x";
         chart.m_curveData[3] = b.data();
         chart.m_curveCount[3] = 200;
         chart.m_curveShown[3] = 1;
-        const QImage first = test::Render(chart);
+        const QImage first = testing::Render(chart);
         chart.m_curveData[3] = copyOfB.data();
         {
             TextRecorder texts;
-            EXPECT_EQ(test::Render(chart), first);
+            EXPECT_EQ(testing::Render(chart), first);
             ASSERT_TRUE(texts.Draws().empty()) << "equal inputs drew again";
         }
         change(chart, a, copyOfB);
         TextRecorder texts;
-        test::Render(chart);
+        testing::Render(chart);
         EXPECT_FALSE(texts.Draws().empty()) << "a changed input reused the picture";
     }
 }

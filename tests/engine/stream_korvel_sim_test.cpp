@@ -36,20 +36,28 @@ bool WaitForInstrument(DeviceTransport& transport) {
     return false;
 }
 
+// A transport to the instrument korvel-sim serves on `path`, once it answers.
+std::unique_ptr<StreamTransport> FoundTransport(const std::string& path) {
+    StreamEndpoint endpoint;
+    std::string error;
+    if (!ParseStreamEndpoint("unix:" + path, endpoint, error)) {
+        return nullptr;
+    }
+    auto transport = std::make_unique<StreamTransport>(endpoint, 2000);
+    return WaitForInstrument(*transport) ? std::move(transport) : nullptr;
+}
+
 TEST(KorvelSimTest, ServesTheInstrumentWithItsFaultsAndCleansUp) {
     const std::string path = testing::TempSocketPath("sim");
     const auto sim =
         StartSim({"--listen", "unix:" + path, "--seed", "5", "--fault", "length=17,after=2"});
     ASSERT_TRUE(sim->Running());
-    StreamEndpoint endpoint;
-    std::string error;
-    ASSERT_TRUE(ParseStreamEndpoint("unix:" + path, endpoint, error));
-    StreamTransport transport(endpoint, 2000);
-    ASSERT_TRUE(WaitForInstrument(transport));
+    const auto transport = FoundTransport(path);
+    ASSERT_TRUE(transport);
 
     MeasurementState state;
     testing::RecordingWindow window(&state);
-    DeviceLink link(transport, state, window);
+    DeviceLink link(*transport, state, window);
     ASSERT_TRUE(link.OpenDevice());
     state.linkUp.store(1);
     DetectorReading r;
@@ -71,12 +79,9 @@ TEST(KorvelSimTest, AnInterruptStopsItCleanly) {
     const std::string path = testing::TempSocketPath("sim");
     const auto sim = StartSim({"--listen", "unix:" + path});
     ASSERT_TRUE(sim->Running());
-    StreamEndpoint endpoint;
-    std::string error;
-    ASSERT_TRUE(ParseStreamEndpoint("unix:" + path, endpoint, error));
-    StreamTransport transport(endpoint, 2000);
-    ASSERT_TRUE(WaitForInstrument(transport));
-    ASSERT_TRUE(transport.OpenDevice());  // stopping while serving a connection
+    const auto transport = FoundTransport(path);
+    ASSERT_TRUE(transport);
+    ASSERT_TRUE(transport->OpenDevice());  // stopping while serving a connection
     EXPECT_EQ(sim->Terminate(SIGINT), 0);
     struct stat st;
     EXPECT_NE(::stat(path.c_str(), &st), 0);

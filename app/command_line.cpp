@@ -1,6 +1,5 @@
 #include "command_line.h"
 
-#include <CLI/CLI.hpp>
 #include <memory>
 
 #include "device_string.h"
@@ -15,8 +14,7 @@ constexpr const char* kAbout = "Front-end for the KDX7720C HF antenna analyzer."
 
 }  // namespace
 
-void DeclareCommandLine(CLI::App& app, CommandLine& out) {
-    PrepareOptions(app);
+void DeclareCommandLine(ProgramOptions& app, CommandLine& out) {
     // --simulate and --device may both be given only if they agree.
     auto deviceGiven = std::make_shared<bool>(false);
     const auto setDevice = [&out, deviceGiven](const std::string& device) {
@@ -46,11 +44,11 @@ void DeclareCommandLine(CLI::App& app, CommandLine& out) {
               "a 50 ohm reference load and a calibrated signal source)",
               out.enableCalibration);
     AddSwitch(app, "-h,--help", "show this text", out.help);
-    app.footer("Without --device the platform's own instrument layer is used.");
+    app.Footer("Without --device the platform's own instrument layer is used.");
 }
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
-    CLI::App app{kAbout, kName};
+    ProgramOptions app{kAbout, kName};
     CommandLine result;
     DeclareCommandLine(app, result);
     result.error = ParseOptions(app, args);
@@ -58,10 +56,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-    CLI::App app{kAbout, kName};
+    ProgramOptions app{kAbout, kName};
     CommandLine unused;
     DeclareCommandLine(app, unused);
-    return app.help();
+    return app.Help();
 }
 
 }  // namespace korvel

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace CLI {
-class App;
-}  // namespace CLI
+namespace korvel {
+class ProgramOptions;
+}  // namespace korvel
 
 namespace korvel {
 
@@ -22,7 +22,7 @@ struct CommandLine {
 inline constexpr int kExitUsage = 64;  // bad arguments
 
 // Declares every option of korvel, each storing into `out`.
-void DeclareCommandLine(CLI::App& app, CommandLine& out);
+void DeclareCommandLine(ProgramOptions& app, CommandLine& out);
 
 // args excludes the program name. Options the window system reads (such as
 // -platform or -display) are left to it and not seen here.

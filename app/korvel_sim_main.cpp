@@ -1,6 +1,7 @@
 // korvel-sim: the simulated instrument served on a socket, so the program
 // (or a test) can reach it through the stream transport.
-#include <asio.hpp>
+#include <asio/io_context.hpp>
+#include <asio/signal_set.hpp>
 #include <csignal>
 #include <cstdio>
 #include <memory>

@@ -16,16 +16,32 @@ CLI::Option* ReadEachUse(CLI::Option* option) {
 
 }  // namespace
 
-void PrepareOptions(CLI::App& app) {
-    app.set_help_flag();
+ProgramOptions::ProgramOptions(const std::string& about, const std::string& name)
+    : app_(std::make_unique<CLI::App>(about, name)) {
+    // Help is a switch of the program's own (see AddSwitch).
+    app_->set_help_flag();
     // "/name" is no option on Windows either: the same arguments work everywhere.
-    app.allow_windows_style_options(false);
-    app.get_formatter()->column_width(kHelpColumn);
+    app_->allow_windows_style_options(false);
+    app_->get_formatter()->column_width(kHelpColumn);
 }
 
-CLI::Option* AddValueOption(CLI::App& app, const std::string& name, const std::string& valueName,
-                            const std::string& description, OptionReader read) {
-    CLI::Option* option = app.add_option(
+ProgramOptions::~ProgramOptions() = default;
+
+void ProgramOptions::Footer(const std::string& text) {
+    app_->footer(text);
+}
+
+bool ProgramOptions::Given(const std::string& name) const {
+    return app_->count(name) > 0;
+}
+
+std::string ProgramOptions::Help() const {
+    return app_->help();
+}
+
+void AddValueOption(ProgramOptions& options, const std::string& name, const std::string& valueName,
+                    const std::string& description, OptionReader read) {
+    CLI::Option* option = options.App().add_option(
         name,
         [name, read = std::move(read)](const CLI::results_t& uses) {
             for (const std::string& text : uses) {
@@ -37,14 +53,14 @@ CLI::Option* AddValueOption(CLI::App& app, const std::string& name, const std::s
         },
         description);
     option->type_name(valueName)->type_size(1)->expected(1)->allow_extra_args(false);
-    return ReadEachUse(option);
+    ReadEachUse(option);
 }
 
-CLI::Option* AddSwitch(CLI::App& app, const std::string& names, const std::string& description,
-                       SwitchAction act) {
+void AddSwitch(ProgramOptions& options, const std::string& names, const std::string& description,
+               SwitchAction act) {
     // The name the messages use: the last of "-h,--help".
     const std::string name = names.substr(names.rfind(',') + 1);
-    CLI::Option* option = app.add_flag_callback(
+    CLI::Option* option = options.App().add_flag_callback(
         names,
         [name, act = std::move(act)] {
             if (std::string why = act(); !why.empty()) {
@@ -52,18 +68,18 @@ CLI::Option* AddSwitch(CLI::App& app, const std::string& names, const std::strin
             }
         },
         description);
-    return ReadEachUse(option->disable_flag_override());
+    ReadEachUse(option->disable_flag_override());
 }
 
-CLI::Option* AddSwitch(CLI::App& app, const std::string& names, const std::string& description,
-                       bool& on) {
-    return AddSwitch(app, names, description, [&on] {
+void AddSwitch(ProgramOptions& options, const std::string& names, const std::string& description,
+               bool& on) {
+    AddSwitch(options, names, description, [&on] {
         on = true;
         return std::string();
     });
 }
 
-std::string ParseOptions(CLI::App& app, const std::vector<std::string>& args) {
+std::string ParseOptions(ProgramOptions& options, const std::vector<std::string>& args) {
     // CLI11 takes its arguments last first. "--name=" is an empty value, as
     // "--name ''" is (CLI11 alone would take the next argument instead).
     std::vector<std::string> reversed;
@@ -78,7 +94,7 @@ std::string ParseOptions(CLI::App& app, const std::vector<std::string>& args) {
         }
     }
     try {
-        app.parse(reversed);
+        options.App().parse(reversed);
     } catch (const CLI::ParseError& e) {
         return e.what();
     }

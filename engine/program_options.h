@@ -7,12 +7,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace CLI {
 class App;
-class Option;
 }  // namespace CLI
 
 namespace korvel {
@@ -22,21 +22,38 @@ using OptionReader = std::function<std::string(const std::string& text)>;
 // Acts on a switch and returns "", or returns why it cannot be given.
 using SwitchAction = std::function<std::string()>;
 
-// Sets the layout the programs share and drops CLI11's own help flag.
-void PrepareOptions(CLI::App& app);
+// One program's options. The parser stays inside program_options.cpp, the
+// only file that compiles CLI11 (a heavy header).
+class ProgramOptions {
+  public:
+    ProgramOptions(const std::string& about, const std::string& name);
+    ~ProgramOptions();
+    ProgramOptions(const ProgramOptions&) = delete;
+    ProgramOptions& operator=(const ProgramOptions&) = delete;
+
+    // A line below the options in the help text.
+    void Footer(const std::string& text);
+    // True when the option was given in the last parse.
+    bool Given(const std::string& name) const;
+    std::string Help() const;
+    CLI::App& App() { return *app_; }
+
+  private:
+    std::unique_ptr<CLI::App> app_;
+};
 
 // `valueName` names the value in the help text (e.g. "KHZ").
-CLI::Option* AddValueOption(CLI::App& app, const std::string& name, const std::string& valueName,
-                            const std::string& description, OptionReader read);
+void AddValueOption(ProgramOptions& options, const std::string& name, const std::string& valueName,
+                    const std::string& description, OptionReader read);
 
 // `names` such as "-h,--help"; "--switch=VALUE" is refused.
-CLI::Option* AddSwitch(CLI::App& app, const std::string& names, const std::string& description,
-                       SwitchAction act);
-CLI::Option* AddSwitch(CLI::App& app, const std::string& names, const std::string& description,
-                       bool& on);
+void AddSwitch(ProgramOptions& options, const std::string& names, const std::string& description,
+               SwitchAction act);
+void AddSwitch(ProgramOptions& options, const std::string& names, const std::string& description,
+               bool& on);
 
 // Parses the arguments after the program name; "" or the message for the
 // user, which names the option or argument that was refused.
-std::string ParseOptions(CLI::App& app, const std::vector<std::string>& args);
+std::string ParseOptions(ProgramOptions& options, const std::vector<std::string>& args);
 
 }  // namespace korvel

@@ -1,6 +1,5 @@
 #include "sweep_options.h"
 
-#include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -94,8 +93,7 @@ bool ParseRange(const std::string& text, SweepRange& out, std::string& error) {
 
 }  // namespace
 
-void DeclareSweepOptions(CLI::App& app, SweepOptions& o) {
-    PrepareOptions(app);
+void DeclareSweepOptions(ProgramOptions& app, SweepOptions& o) {
     AddValueOption(app, "--device", "DEVICE",
                    "instrument: sim (built-in simulator), unix:PATH, tcp:HOST:PORT;\n"
                    "default: the platform's own instrument layer",
@@ -177,19 +175,19 @@ void DeclareSweepOptions(CLI::App& app, SweepOptions& o) {
                        return "";
                    });
     AddSwitch(app, "-h,--help", "show this text", o.help);
-    app.footer(
+    app.Footer(
         "Exit status: 0 done, 2 no instrument, 64 invalid arguments, 74 results not written.");
 }
 
 std::string SweepUsage() {
-    CLI::App app{kAbout, kName};
+    ProgramOptions app{kAbout, kName};
     SweepOptions unused;
     DeclareSweepOptions(app, unused);
-    return app.help();
+    return app.Help();
 }
 
 ParseResult ParseSweepOptions(const std::vector<std::string>& args) {
-    CLI::App app{kAbout, kName};
+    ProgramOptions app{kAbout, kName};
     SweepOptions o;
     DeclareSweepOptions(app, o);
     ParseResult result;

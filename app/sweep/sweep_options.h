@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace CLI {
-class App;
-}  // namespace CLI
+namespace korvel {
+class ProgramOptions;
+}  // namespace korvel
 
 namespace korvel::sweep {
 
@@ -43,7 +43,7 @@ struct ParseResult {
 };
 
 // Declares every option of korvel-sweep, each storing into `out`.
-void DeclareSweepOptions(CLI::App& app, SweepOptions& out);
+void DeclareSweepOptions(ProgramOptions& app, SweepOptions& out);
 
 ParseResult ParseSweepOptions(const std::vector<std::string>& args);
 

@@ -1,6 +1,5 @@
 #include "sim_command_line.h"
 
-#include <CLI/CLI.hpp>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -50,8 +49,7 @@ bool ParseSimBench(const std::string& name, SimBench& bench) {
     return false;
 }
 
-void DeclareSimOptions(CLI::App& app, SimCommandLine& c) {
-    PrepareOptions(app);
+void DeclareSimOptions(ProgramOptions& app, SimCommandLine& c) {
     AddValueOption(app, "--listen", "ENDPOINT",
                    "where to serve: unix:PATH or tcp:HOST:PORT (required)",
                    [&c](const std::string& v) {
@@ -112,22 +110,22 @@ void DeclareSimOptions(CLI::App& app, SimCommandLine& c) {
 }
 
 std::string SimUsage() {
-    CLI::App app{kAbout, kName};
+    ProgramOptions app{kAbout, kName};
     SimCommandLine unused;
     DeclareSimOptions(app, unused);
-    return app.help();
+    return app.Help();
 }
 
 bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& out,
                          std::string& error) {
-    CLI::App app{kAbout, kName};
+    ProgramOptions app{kAbout, kName};
     SimCommandLine c;
     DeclareSimOptions(app, c);
     error = ParseOptions(app, args);
     if (!error.empty()) {
         return false;
     }
-    if (app.count("--listen") == 0 && !c.help) {
+    if (!app.Given("--listen") && !c.help) {
         error = "--listen unix:PATH or --listen tcp:HOST:PORT is required.";
         return false;
     }

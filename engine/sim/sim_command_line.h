@@ -10,9 +10,9 @@
 #include "sim_server.h"
 #include "stream/stream_endpoint.h"
 
-namespace CLI {
-class App;
-}  // namespace CLI
+namespace korvel {
+class ProgramOptions;
+}  // namespace korvel
 
 namespace korvel {
 
@@ -30,7 +30,7 @@ struct SimCommandLine {
 bool ParseSimBench(const std::string& name, SimBench& bench);
 
 // Declares every option of korvel-sim, each storing into `out`.
-void DeclareSimOptions(CLI::App& app, SimCommandLine& out);
+void DeclareSimOptions(ProgramOptions& app, SimCommandLine& out);
 
 // Parses the arguments after the program name; false with a message in
 // `error`. --listen is required unless --help is given.

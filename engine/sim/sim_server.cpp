@@ -1,6 +1,9 @@
 #include "sim_server.h"
 
 #include <array>
+#include <asio/buffer.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/write.hpp>
 #include <chrono>
 #include <vector>
 

@@ -1,5 +1,7 @@
 #include "stream_socket.h"
 
+#include <asio/ip/tcp.hpp>
+#include <asio/local/stream_protocol.hpp>
 #include <cstring>
 #include <filesystem>
 #include <string>

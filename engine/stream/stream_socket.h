@@ -3,7 +3,8 @@
 // send at once (TCP_NODELAY).
 #pragma once
 
-#include <asio.hpp>
+#include <asio/basic_socket_acceptor.hpp>
+#include <asio/generic/stream_protocol.hpp>
 #include <string>
 
 #include "stream_endpoint.h"

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <asio/buffer.hpp>
+#include <asio/write.hpp>
 #include <chrono>
 #include <cstring>
 #include <string>

@@ -3,7 +3,8 @@
 // Once interrupted it stays so: it is used to stop, not to nudge.
 #pragma once
 
-#include <asio.hpp>
+#include <asio/error.hpp>
+#include <asio/io_context.hpp>
 #include <atomic>
 #include <chrono>
 #include <cstddef>

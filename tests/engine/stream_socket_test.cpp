@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <asio.hpp>
+#include <asio/ip/tcp.hpp>
 #include <string>
 
 #include "socket_peer.h"

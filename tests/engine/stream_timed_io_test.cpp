@@ -2,7 +2,8 @@
 // another thread, and that no handler outlives the call that started it.
 #include <gtest/gtest.h>
 
-#include <asio.hpp>
+#include <asio/error.hpp>
+#include <asio/steady_timer.hpp>
 #include <chrono>
 #include <future>
 #include <thread>

@@ -1,6 +1,10 @@
 #include "socket_peer.h"
 
 #include <unistd.h>
+#include <asio/buffer.hpp>
+#include <asio/post.hpp>
+#include <asio/read.hpp>
+#include <asio/write.hpp>
 
 #include <algorithm>
 #include <chrono>

@@ -5,7 +5,9 @@
 // Every wait a script makes is bounded, and destroying the peer ends them all.
 #pragma once
 
-#include <asio.hpp>
+#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
+#include <asio/local/stream_protocol.hpp>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>

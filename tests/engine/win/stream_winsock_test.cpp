@@ -3,7 +3,9 @@
 // endpoints that Windows cannot serve.
 #include <gtest/gtest.h>
 
-#include <asio.hpp>
+#include <asio/io_context.hpp>
+#include <asio/ip/address.hpp>
+#include <asio/ip/tcp.hpp>
 
 #include <chrono>
 #include <memory>

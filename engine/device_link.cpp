@@ -1,5 +1,7 @@
 #include "device_link.h"
 
+#include "wire_words.h"
+
 #include <cmath>
 
 namespace korvel {
@@ -38,15 +40,6 @@ uint64_t WrapTruncated(double x, double modulus) {
     return static_cast<uint64_t>(r);
 }
 
-uint16_t Word(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-void PutWord(uint8_t* p, uint16_t w) {
-    p[0] = static_cast<uint8_t>(w & 0xFF);
-    p[1] = static_cast<uint8_t>(w >> 8);
-}
-
 }  // namespace
 
 uint16_t CalibrationIndex(double freqMHz) {
@@ -58,14 +51,14 @@ uint32_t TuningWord(double freqMHz) {
 }
 
 void PackCalRecord(const CalRecord& record, uint8_t out[8]) {
-    PutWord(out + 0, record.amp);
-    PutWord(out + 2, record.ref);
-    PutWord(out + 4, record.phase);
-    PutWord(out + 6, record.power);
+    WriteWord(out + 0, record.amp);
+    WriteWord(out + 2, record.ref);
+    WriteWord(out + 4, record.phase);
+    WriteWord(out + 6, record.power);
 }
 
 CalRecord UnpackCalRecord(const uint8_t in[8]) {
-    return CalRecord{Word(in + 0), Word(in + 2), Word(in + 4), Word(in + 6)};
+    return CalRecord{ReadWord(in + 0), ReadWord(in + 2), ReadWord(in + 4), ReadWord(in + 6)};
 }
 
 DeviceLink::DeviceLink(DeviceTransport& transport, MeasurementState& state, WorkerWindow& window)
@@ -107,19 +100,19 @@ void DeviceLink::ReadDetectors(uint16_t index, DetectorReading& out) {
     }
     buffer_[0] = kCommandLead;
     buffer_[1] = kReadDetectorsCommand;
-    PutWord(buffer_ + 2, index);
+    WriteWord(buffer_ + 2, index);
     if (!Exchange(kReadDetectorsLength, kDetectorReplyLength, kLinkErrorMessage)) {
         return;
     }
     // Bytes 0 and 1 of the reply carry nothing the program uses.
-    out.liveAmp = Word(buffer_ + 2);
-    out.liveRef = Word(buffer_ + 4);
-    out.livePhase = Word(buffer_ + 6);
-    out.livePower = Word(buffer_ + 8);
-    out.calAmp = Word(buffer_ + 10);
-    out.calRef = Word(buffer_ + 12);
-    out.calPhase = Word(buffer_ + 14);
-    out.calPower = Word(buffer_ + 16);
+    out.liveAmp = ReadWord(buffer_ + 2);
+    out.liveRef = ReadWord(buffer_ + 4);
+    out.livePhase = ReadWord(buffer_ + 6);
+    out.livePower = ReadWord(buffer_ + 8);
+    out.calAmp = ReadWord(buffer_ + 10);
+    out.calRef = ReadWord(buffer_ + 12);
+    out.calPhase = ReadWord(buffer_ + 14);
+    out.calPower = ReadWord(buffer_ + 16);
 }
 
 void DeviceLink::WriteCalPage(uint8_t block, uint8_t page, const uint8_t data[32]) {

@@ -328,28 +328,27 @@ TEST(DisLineTest, TinyAndOddSizesPaintWithoutFault) {
 // A chart that has drawn other values and come back draws what a chart that
 // never saw them draws: nothing of an earlier picture stays behind.
 TEST(DisLineTest, RedrawAfterAChangeMatchesAFreshChart) {
+    const auto showFirst = [](CDisLine& chart, Samples& samples) {
+        Fill(samples, {1.2, 2.0, 3.5}, 1.5);
+        chart.m_cursorIndex = 42;
+        chart.m_cursorText = "x";
+    };
     Samples samples;
-    Fill(samples, {1.2, 2.0, 3.5}, 1.5);
     CDisLine chart;
     testing::ConfigureVswr(chart, samples);
-    chart.m_cursorIndex = 42;
-    chart.m_cursorText = "x";
+    showFirst(chart, samples);
     Render(chart);
     Fill(samples, {9.0, 4.0}, 2.5);
     chart.m_cursorIndex = 120;
     chart.m_cursorText = "f=7.180MHz  VSWR=2.5";
     const QImage changed = Render(chart);
-    Fill(samples, {1.2, 2.0, 3.5}, 1.5);
-    chart.m_cursorIndex = 42;
-    chart.m_cursorText = "x";
+    showFirst(chart, samples);
     const QImage back = Render(chart);
 
     Samples sameSamples;
-    Fill(sameSamples, {1.2, 2.0, 3.5}, 1.5);
     CDisLine fresh;
     testing::ConfigureVswr(fresh, sameSamples);
-    fresh.m_cursorIndex = 42;
-    fresh.m_cursorText = "x";
+    showFirst(fresh, sameSamples);
     const QImage expected = Render(fresh);
     EXPECT_NE(changed, expected);
     EXPECT_EQ(back, expected);

@@ -2,19 +2,9 @@
 
 #include <cstring>
 
+#include "wire_words.h"
+
 namespace korvel::testing {
-namespace {
-
-uint16_t Word(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-void PutWord(uint8_t* p, uint16_t w) {
-    p[0] = static_cast<uint8_t>(w & 0xFF);
-    p[1] = static_cast<uint8_t>(w >> 8);
-}
-
-}  // namespace
 
 ScriptedInstrument::ScriptedInstrument() {
     live = [](uint32_t) { return LiveWords{}; };
@@ -52,17 +42,17 @@ int ScriptedInstrument::WriteBlock(const uint8_t* data, int length) {
         tuningWord_ = c.tuningWord;
         replyLength_ = 2;
     } else if (c.code == 0xA2 && length == 4) {
-        c.index = Word(data + 2);
+        c.index = ReadWord(data + 2);
         const LiveWords w = live(tuningWord_);
-        PutWord(reply_.data() + 2, w.amp);
-        PutWord(reply_.data() + 4, w.ref);
-        PutWord(reply_.data() + 6, w.phase);
-        PutWord(reply_.data() + 8, w.power);
+        WriteWord(reply_.data() + 2, w.amp);
+        WriteWord(reply_.data() + 4, w.ref);
+        WriteWord(reply_.data() + 6, w.phase);
+        WriteWord(reply_.data() + 8, w.power);
         const CalRecord r = c.index < kRecords ? memory[c.index] : CalRecord{};
-        PutWord(reply_.data() + 10, r.amp);
-        PutWord(reply_.data() + 12, r.ref);
-        PutWord(reply_.data() + 14, r.phase);
-        PutWord(reply_.data() + 16, r.power);
+        WriteWord(reply_.data() + 10, r.amp);
+        WriteWord(reply_.data() + 12, r.ref);
+        WriteWord(reply_.data() + 14, r.phase);
+        WriteWord(reply_.data() + 16, r.power);
         replyLength_ = 18;
     } else if (c.code == 0xA4 && length == 36) {
         c.block = data[2];

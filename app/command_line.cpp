@@ -23,7 +23,8 @@ void DeclareCommandLine(ProgramOptions& app, CommandLine& out) {
         }
         std::string error;
         if (device.empty()) {
-            return std::string("needs sim, unix:PATH or tcp:HOST:PORT");
+            return std::string(
+                "needs sim, usb, usb:VVVV:PPPP[:SERIAL], unix:PATH or tcp:HOST:PORT");
         }
         if (!CheckDeviceString(device, error)) {
             return error;
@@ -36,6 +37,8 @@ void DeclareCommandLine(ProgramOptions& app, CommandLine& out) {
               [setDevice] { return setDevice(kSimDevice); });
     AddValueOption(app, "--device", "DEVICE",
                    "sim: the built-in simulated instrument\n"
+                   "usb: the USB instrument (found by its interface GUID)\n"
+                   "usb:VVVV:PPPP[:SERIAL]: the USB device with these IDs\n"
                    "unix:PATH: an instrument process on the Unix socket PATH\n"
                    "tcp:HOST:PORT: an instrument process at HOST:PORT",
                    setDevice);
@@ -44,7 +47,7 @@ void DeclareCommandLine(ProgramOptions& app, CommandLine& out) {
               "a 50 ohm reference load and a calibrated signal source)",
               out.enableCalibration);
     AddSwitch(app, "-h,--help", "show this text", out.help);
-    app.Footer("Without --device the platform's own instrument layer is used.");
+    app.Footer("Without --device the platform's own instrument layer (usb) is used.");
 }
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {

@@ -7,6 +7,9 @@
 #include "device_string.h"
 #include "sweep/sweep_options.h"
 #include "sweep/sweep_run.h"
+#if !defined(_WIN32)
+#include "sweep/usb_commands.h"
+#endif
 
 int main(int argc, char** argv) {
     using namespace korvel::sweep;
@@ -20,6 +23,12 @@ int main(int argc, char** argv) {
         std::cout << SweepUsage();
         return kExitOk;
     }
+#if !defined(_WIN32)
+    if (parsed.options->listDevices)
+        return ListUsbDevices(std::cout, std::cerr);
+    if (parsed.options->udevRule)
+        return PrintUdevRule(parsed.options->udevRuleIds, std::cout, std::cerr);
+#endif
     std::string error;
     const auto transport = korvel::MakeTransport(parsed.options->device, error);
     if (!transport) {

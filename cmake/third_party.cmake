@@ -1,6 +1,6 @@
 # Header-only libraries from the build machine's packages: Asio (sockets),
 # CLI11 (options) and nlohmann/json (JSON), as the targets korvel::asio,
-# korvel::cli11 and korvel::json.
+# korvel::cli11 and korvel::json; libusb as korvel::libusb.
 #
 # A cross-build (MinGW) must not see the build machine's /usr/include as a
 # whole, so each library's headers are linked into a folder of their own.
@@ -37,4 +37,16 @@ target_compile_definitions(korvel_asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECA
 if(WIN32)
     target_compile_definitions(korvel_asio INTERFACE _WIN32_WINNT=0x0601)
     target_link_libraries(korvel_asio INTERFACE ws2_32 mswsock)
+endif()
+
+# libusb-1.0 (the USB device layer of every system but Windows, which has a
+# layer of its own): Debian's libusb-1.0-0-dev, Homebrew's libusb.
+if(NOT WIN32)
+    find_package(PkgConfig REQUIRED)
+    pkg_check_modules(KORVEL_LIBUSB IMPORTED_TARGET GLOBAL libusb-1.0)
+    if(NOT KORVEL_LIBUSB_FOUND)
+        message(FATAL_ERROR "libusb-1.0 not found: run scripts/setup.sh (Debian package "
+                            "libusb-1.0-0-dev; Homebrew: brew install libusb pkg-config)")
+    endif()
+    add_library(korvel::libusb ALIAS PkgConfig::KORVEL_LIBUSB)
 endif()

@@ -3,13 +3,36 @@
 #include "platform_transport.h"
 #include "sim/sim_transport.h"
 #include "stream/stream_transport.h"
+#include "usb/usb_device_string.h"
+#if !defined(_WIN32)
+#include "usb/usb_transport.h"
+#endif
 
 namespace korvel {
 
 namespace {
 
 std::string UnknownDevice(const std::string& device) {
-    return "Unknown device \"" + device + "\": use sim, unix:PATH or tcp:HOST:PORT.";
+    return "Unknown device \"" + device +
+           "\": use sim, usb, usb:VVVV:PPPP[:SERIAL], unix:PATH or tcp:HOST:PORT.";
+}
+
+// "usb" on Windows is the device-interface layer, which finds the instrument
+// by the same GUID; it has no way to pick a device by its IDs.
+bool CheckUsbString(const std::string& device, std::string& error) {
+    usb::UsbSelector selector;
+    if (!usb::ParseUsbDeviceString(device, selector, error)) {
+        return false;
+    }
+#if defined(_WIN32)
+    if (!selector.byGuid) {
+        error = "\"" + device +
+                "\": on Windows the instrument is found by its device interface; "
+                "use usb (or no --device).";
+        return false;
+    }
+#endif
+    return true;
 }
 
 }  // namespace
@@ -21,6 +44,9 @@ bool CheckDeviceString(const std::string& device, std::string& error) {
     if (LooksLikeStreamEndpoint(device)) {
         StreamEndpoint endpoint;
         return ParseStreamEndpoint(device, endpoint, error);
+    }
+    if (usb::LooksLikeUsbDevice(device)) {
+        return CheckUsbString(device, error);
     }
     error = UnknownDevice(device);
     return false;
@@ -40,6 +66,18 @@ std::unique_ptr<DeviceTransport> MakeTransport(const std::string& device, std::s
             return nullptr;
         }
         return std::make_unique<StreamTransport>(endpoint);
+    }
+    if (usb::LooksLikeUsbDevice(device)) {
+        if (!CheckUsbString(device, error)) {
+            return nullptr;
+        }
+#if defined(_WIN32)
+        return MakePlatformTransport();
+#else
+        usb::UsbSelector selector;
+        usb::ParseUsbDeviceString(device, selector, error);
+        return std::make_unique<usb::UsbTransport>(selector);
+#endif
     }
     error = UnknownDevice(device);
     return nullptr;

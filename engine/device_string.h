@@ -2,7 +2,9 @@
 //   "sim"            the simulated instrument, in process
 //   "unix:PATH"      an instrument process on a Unix-domain socket
 //   "tcp:HOST:PORT"  an instrument process over TCP
-//   ""               the platform's own instrument layer
+//   "usb"            the USB device that advertises the instrument's GUID
+//   "usb:VVVV:PPPP[:SERIAL]"  the USB device with these IDs (not on Windows)
+//   ""               the platform's own instrument layer ("usb")
 #pragma once
 
 #include <memory>

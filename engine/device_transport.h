@@ -1,10 +1,12 @@
 // The lower layer of the device link: the only code that reaches the
 // instrument. Implementations: the simulated instrument (in process), a stream
-// transport to an instrument process (unix:PATH, tcp:HOST:PORT), and the
-// Windows device-interface layer.
+// transport to an instrument process (unix:PATH, tcp:HOST:PORT), the Windows
+// device-interface layer and the libusb layer of the other systems.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 namespace korvel {
 
@@ -32,6 +34,18 @@ class DeviceTransport {
     // From another thread: cut a waiting transfer short because the worker is
     // stopping. The transfer then returns 0.
     virtual void Interrupt() {}
+
+    // Where the system announces devices as they are plugged in: calls
+    // `onArrival` (from a thread of the transport's) at every arrival until it
+    // is replaced; an empty function stops the calls, and once that returns
+    // none is under way. False when the transport has no such announcements.
+    virtual bool WatchArrivals(std::function<void()> onArrival) {
+        (void)onArrival;
+        return false;
+    }
+    // Something the user must act on, such as a device found but refused,
+    // once per occurrence; empty when there is nothing new.
+    virtual std::string TakeNotice() { return {}; }
 };
 
 }  // namespace korvel

@@ -3,7 +3,7 @@
 #if defined(_WIN32)
 #include "win/make_win_transport.h"
 #else
-#include "no_instrument_transport.h"
+#include "usb/usb_transport.h"
 #endif
 
 namespace korvel {
@@ -17,7 +17,7 @@ std::unique_ptr<DeviceTransport> MakePlatformTransport() {
 #else
 
 std::unique_ptr<DeviceTransport> MakePlatformTransport() {
-    return std::make_unique<NoInstrumentTransport>();
+    return std::make_unique<usb::UsbTransport>(usb::UsbSelector{});
 }
 
 #endif

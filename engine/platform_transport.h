@@ -7,8 +7,8 @@
 
 namespace korvel {
 
-// On Windows the device-interface layer; on other systems there is no driver
-// for the instrument, so this transport finds none (count 0, open fails).
+// On Windows the device-interface layer; elsewhere the libusb layer, looking
+// for the device that advertises the instrument's interface GUID.
 std::unique_ptr<DeviceTransport> MakePlatformTransport();
 
 }  // namespace korvel

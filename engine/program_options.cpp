@@ -56,6 +56,25 @@ void AddValueOption(ProgramOptions& options, const std::string& name, const std:
     ReadEachUse(option);
 }
 
+void AddOptionalValueOption(ProgramOptions& options, const std::string& name,
+                            const std::string& valueName, const std::string& description,
+                            OptionReader read) {
+    CLI::Option* option = options.App().add_option(
+        name,
+        [name, read = std::move(read)](const CLI::results_t& uses) {
+            const CLI::results_t bare{std::string()};
+            for (const std::string& text : uses.empty() ? bare : uses) {
+                if (std::string why = read(text); !why.empty()) {
+                    throw CLI::ValidationError(name, why);
+                }
+            }
+            return true;
+        },
+        description);
+    option->type_name("[" + valueName + "]")->type_size(1)->expected(0, 1)->allow_extra_args(false);
+    ReadEachUse(option);
+}
+
 void AddSwitch(ProgramOptions& options, const std::string& names, const std::string& description,
                SwitchAction act) {
     // The name the messages use: the last of "-h,--help".

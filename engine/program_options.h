@@ -46,6 +46,12 @@ class ProgramOptions {
 void AddValueOption(ProgramOptions& options, const std::string& name, const std::string& valueName,
                     const std::string& description, OptionReader read);
 
+// As AddValueOption, but the value may be left out ("--name" alone, or
+// followed by another option): the reader then gets "".
+void AddOptionalValueOption(ProgramOptions& options, const std::string& name,
+                            const std::string& valueName, const std::string& description,
+                            OptionReader read);
+
 // `names` such as "-h,--help"; "--switch=VALUE" is refused.
 void AddSwitch(ProgramOptions& options, const std::string& names, const std::string& description,
                SwitchAction act);

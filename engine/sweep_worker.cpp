@@ -94,11 +94,15 @@ SweepWorker::SweepWorker(DeviceTransport& transport, MeasurementState& state, Wo
       state_(state),
       window_(window, stop_),
       link_(transport, state, window_),
-      ctx_{link_, state_, window_, clock, stop_} {}
+      ctx_{link_, state_, window_, clock, stop_} {
+    arrivalsAnnounced_ = transport_.WatchArrivals([this] { stop_.Nudge(); });
+}
 
 SweepWorker::~SweepWorker() {
     RequestStop();
     Join();
+    if (arrivalsAnnounced_)
+        transport_.WatchArrivals({});
 }
 
 void SweepWorker::Start() {
@@ -138,10 +142,11 @@ void SweepWorker::Run() {
 // ---- Connection ----
 
 bool SweepWorker::ConnectInstrument() {
-    if (link_.CountDevices() == 0) {
+    const int present = link_.CountDevices();
+    ShowTransportNotice();
+    if (present == 0) {
         state_.linkUp.store(0, kRelaxed);
-        // The instrument is looked for again after a short pause, not in a spin.
-        ctx_.Sleep(kNoInstrumentPoll);
+        WaitForInstrument();
         return false;
     }
     if (!ctx_.Sleep(kBeforeOpenPause))
@@ -150,8 +155,10 @@ bool SweepWorker::ConnectInstrument() {
     for (int attempt = 0; attempt < kOpenAttempts && !opened && !ctx_.Stopping(); ++attempt) {
         opened = link_.OpenDevice();
     }
-    if (!opened)
+    if (!opened) {
+        ShowTransportNotice();
         return false;
+    }
     state_.linkUp.store(1, kRelaxed);
     LoadCalibrationRecords();
     if (!ctx_.LinkUp()) {
@@ -159,6 +166,21 @@ bool SweepWorker::ConnectInstrument() {
         return false;
     }
     return true;
+}
+
+void SweepWorker::WaitForInstrument() {
+    // The instrument is looked for again after a pause, not in a spin; where
+    // arrivals are announced, an arrival ends the pause at once.
+    if (arrivalsAnnounced_)
+        ctx_.clock.WaitForArrival(kNoInstrumentRecheck, stop_);
+    else
+        ctx_.Sleep(kNoInstrumentPoll);
+}
+
+void SweepWorker::ShowTransportNotice() {
+    const std::string notice = transport_.TakeNotice();
+    if (!notice.empty())
+        window_.ShowMessage(notice);
 }
 
 void SweepWorker::LoadCalibrationRecords() {

@@ -19,6 +19,9 @@ namespace korvel {
 
 inline constexpr int kOpenAttempts = 10;
 inline constexpr Milliseconds kNoInstrumentPoll{200};
+// With arrivals announced, the list is looked at again only this often (a
+// safety net: access granted without a replug, an announcement missed).
+inline constexpr Milliseconds kNoInstrumentRecheck{1000};
 inline constexpr Milliseconds kBeforeOpenPause{500};
 inline constexpr Milliseconds kIdleCyclePause{50};
 inline constexpr Milliseconds kSmithSettlePause{100};
@@ -80,6 +83,8 @@ class SweepWorker {
     enum class Tuned { kStopped, kNoReply, kRead };
 
     bool ConnectInstrument();
+    void WaitForInstrument();
+    void ShowTransportNotice();
     void LoadCalibrationRecords();
     void DropConnection();
     void DispatchCycle();
@@ -101,6 +106,8 @@ class SweepWorker {
     GuardedWindow window_;
     DeviceLink link_;
     WorkerContext ctx_;
+    // True when the transport wakes the wait for an instrument itself.
+    bool arrivalsAnnounced_ = false;
     std::thread thread_;
 };
 

@@ -7,6 +7,7 @@
 
 #include "device_string.h"
 #include "program_options.h"
+#include "usb/usb_device_string.h"
 
 namespace korvel::sweep {
 namespace {
@@ -95,8 +96,9 @@ bool ParseRange(const std::string& text, SweepRange& out, std::string& error) {
 
 void DeclareSweepOptions(ProgramOptions& app, SweepOptions& o) {
     AddValueOption(app, "--device", "DEVICE",
-                   "instrument: sim (built-in simulator), unix:PATH, tcp:HOST:PORT;\n"
-                   "default: the platform's own instrument layer",
+                   "instrument: sim (built-in simulator), usb, usb:VVVV:PPPP[:SERIAL],\n"
+                   "unix:PATH, tcp:HOST:PORT; default: the platform's own\n"
+                   "instrument layer (usb)",
                    [&o](const std::string& v) {
                        std::string error;
                        if (!CheckDeviceString(v, error)) {
@@ -174,6 +176,22 @@ void DeclareSweepOptions(ProgramOptions& app, SweepOptions& o) {
                        o.timeoutS = seconds;
                        return "";
                    });
+#if !defined(_WIN32)
+    AddSwitch(app, "--list-devices", "list the USB devices that could be the instrument",
+              o.listDevices);
+    AddOptionalValueOption(app, "--udev-rule", "usb:VVVV:PPPP",
+                           "print a udev rule that lets the logged-in user open the\n"
+                           "instruments plugged in (or the device with these IDs)",
+                           [&o](const std::string& v) {
+                               usb::UsbSelector ids;
+                               std::string error;
+                               if (!v.empty() && !usb::ParseUsbDeviceString(v, ids, error))
+                                   return error;
+                               o.udevRule = true;
+                               o.udevRuleIds = v;
+                               return std::string();
+                           });
+#endif
     AddSwitch(app, "-h,--help", "show this text", o.help);
     app.Footer(
         "Exit status: 0 done, 2 no instrument, 64 invalid arguments, 74 results not written.");

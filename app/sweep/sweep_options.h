@@ -35,6 +35,12 @@ struct SweepOptions {
     OutputFormat format = OutputFormat::Csv;
     double timeoutS = 10.0;
     bool help = false;
+    // Instead of measuring: list the USB devices that could be the
+    // instrument, or print the udev rule for them (for `udevRuleIds`, a USB
+    // device string, when given).
+    bool listDevices = false;
+    bool udevRule = false;
+    std::string udevRuleIds;
 };
 
 struct ParseResult {

@@ -3,6 +3,9 @@
 #include "device_string.h"
 #include "sim/sim_transport.h"
 #include "stream/stream_transport.h"
+#if !defined(_WIN32)
+#include "usb/usb_transport.h"
+#endif
 
 namespace korvel {
 namespace {
@@ -32,6 +35,8 @@ TEST(DeviceStringTest, EmptyStringIsThePlatformLayer) {
     auto platform = MakeTransport("", error);
     ASSERT_NE(platform, nullptr);
 #if !defined(_WIN32)
+    // No USB instrument is plugged into a test machine.
+    EXPECT_NE(dynamic_cast<usb::UsbTransport*>(platform.get()), nullptr);
     EXPECT_EQ(platform->CountDevices(), 0);
     EXPECT_FALSE(platform->OpenDevice());
     EXPECT_FALSE(platform->IsOpen());
@@ -42,14 +47,28 @@ TEST(DeviceStringTest, EmptyStringIsThePlatformLayer) {
 }
 
 TEST(DeviceStringTest, BadStringsGetAClearError) {
-    for (const char* bad : {"SIM", "sim:", "usb", "unix:", "tcp:host", "tcp:host:0", " sim"}) {
+    for (const char* bad : {"SIM", "sim:", "USB", "usb:", "usb:1209", "usb:12345:1",
+                            "unix:", "tcp:host", "tcp:host:0", " sim"}) {
         std::string error;
         EXPECT_EQ(MakeTransport(bad, error), nullptr) << bad;
+        EXPECT_FALSE(CheckDeviceString(bad, error)) << bad;
         EXPECT_NE(error.find('"'), std::string::npos) << bad << ": " << error;
     }
     std::string error;
-    MakeTransport("usb", error);
-    EXPECT_EQ(error, "Unknown device \"usb\": use sim, unix:PATH or tcp:HOST:PORT.");
+    MakeTransport("serial:/dev/ttyUSB0", error);
+    EXPECT_EQ(error,
+              "Unknown device \"serial:/dev/ttyUSB0\": use sim, usb, usb:VVVV:PPPP[:SERIAL], "
+              "unix:PATH or tcp:HOST:PORT.");
+    // The USB forms name what they accept.
+    EXPECT_FALSE(CheckDeviceString("usb:xyz:1", error));
+    EXPECT_NE(error.find("usb:VVVV:PPPP:SERIAL"), std::string::npos) << error;
+#if defined(_WIN32)
+    // Windows finds the instrument by its device interface only.
+    EXPECT_TRUE(CheckDeviceString("usb", error));
+    EXPECT_FALSE(CheckDeviceString("usb:1209:7720", error));
+#else
+    EXPECT_TRUE(CheckDeviceString("usb:1209:7720:SN 1", error));
+#endif
 }
 
 }  // namespace

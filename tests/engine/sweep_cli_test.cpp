@@ -79,8 +79,9 @@ TEST(SweepOptions, BadValuesAreRefusedWithTheDialogsMessages) {
         {{"--format", "xml"}, "--format: expected csv or json"},
         {{"--timeout", "-1"}, "--timeout: expected seconds, more than 0 and at most 86400"},
         {{"--timeout", "inf"}, "--timeout: expected seconds, more than 0 and at most 86400"},
-        {{"--device", "usb"},
-         "--device: Unknown device \"usb\": use sim, unix:PATH or tcp:HOST:PORT."},
+        {{"--device", "serial:COM3"},
+         "--device: Unknown device \"serial:COM3\": use sim, usb, usb:VVVV:PPPP[:SERIAL], "
+         "unix:PATH or tcp:HOST:PORT."},
     };
     for (const auto& [args, message] : cases) {
         const ParseResult r = ParseSweepOptions(args);
@@ -129,7 +130,7 @@ TEST(SweepOptions, MistypedValuesAreRefusedNamingTheOption) {
         ExpectRefused("--disable", v);
     for (const char* v : {"xml", "CSV", ""})
         ExpectRefused("--format", v);
-    for (const char* v : {"usb", "unix:", "tcp:localhost:99999", "tcp:host"})
+    for (const char* v : {"usb:", "unix:", "tcp:localhost:99999", "tcp:host"})
         ExpectRefused("--device", v);
 }
 

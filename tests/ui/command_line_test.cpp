@@ -29,7 +29,7 @@ TEST(CommandLine, DeviceChoices) {
 TEST(CommandLine, BadArgumentsAreRefusedWithAReason) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"--device"},
-             {"--device", "usb"},
+             {"--device", "usb:1209"},
              {"--device", "unix:"},
              {"--device", "tcp:host"},
              {"--device", "tcp::7720"},
@@ -73,7 +73,7 @@ TEST(CommandLine, TheMessageNamesWhatWasRefused) {
         EXPECT_NE(c.error.find(simulate ? "simulate" : "--device"), std::string::npos)
             << c.error.substr(0, 80);
     }
-    EXPECT_NE(ParseCommandLine({"--device", "usb"}).error.find("\"usb\""), std::string::npos);
+    EXPECT_NE(ParseCommandLine({"--device", "usb:"}).error.find("\"usb:\""), std::string::npos);
 }
 
 TEST(CommandLine, RepeatedSwitchesAndAgreeingDevicesAreFine) {

@@ -1,0 +1,131 @@
+#include "bulk_pipe.h"
+
+#include <libusb.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+namespace korvel::usb {
+
+namespace {
+
+// libusb ends every transfer by itself (its time-out, a cancellation, a
+// vanished device); this only bounds the wait should that ever fail.
+constexpr std::chrono::milliseconds kCompletionGrace{2000};
+
+}  // namespace
+
+BulkPipe::BulkPipe(libusb_device_handle* handle, uint8_t outEndpoint, uint8_t inEndpoint,
+                   unsigned timeoutMs)
+    : handle_(handle), out_(outEndpoint), in_(inEndpoint), timeoutMs_(timeoutMs) {}
+
+void BulkPipe::Interrupt() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    interrupted_ = true;
+    if (current_ != nullptr) {
+        libusb_cancel_transfer(current_);
+    }
+}
+
+void BulkPipe::OnDone(libusb_transfer* transfer) {
+    auto* self = static_cast<BulkPipe*>(transfer->user_data);
+    {
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        self->completed_ = true;
+    }
+    self->done_.notify_all();
+}
+
+BulkPipe::Outcome BulkPipe::Transfer(uint8_t endpoint, uint8_t* data, int length,
+                                     unsigned timeoutMs) {
+    libusb_transfer* transfer = libusb_alloc_transfer(0);
+    if (transfer == nullptr) {
+        return {};
+    }
+    libusb_fill_bulk_transfer(transfer, handle_, endpoint, data, length, &BulkPipe::OnDone, this,
+                              timeoutMs);
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (interrupted_) {
+        libusb_free_transfer(transfer);
+        return {};
+    }
+    completed_ = false;
+    const int rc = libusb_submit_transfer(transfer);
+    if (rc != LIBUSB_SUCCESS) {
+        gone_ = gone_ || rc == LIBUSB_ERROR_NO_DEVICE;
+        libusb_free_transfer(transfer);
+        return {};
+    }
+    current_ = transfer;
+    const auto bound = std::chrono::milliseconds(timeoutMs) + kCompletionGrace;
+    if (!done_.wait_for(lock, bound, [this] { return completed_; })) {
+        libusb_cancel_transfer(transfer);
+        done_.wait(lock, [this] { return completed_; });
+    }
+    current_ = nullptr;
+    const Outcome outcome{transfer->status, transfer->actual_length};
+    libusb_free_transfer(transfer);
+    gone_ = gone_ || outcome.status == LIBUSB_TRANSFER_NO_DEVICE;
+    return outcome;
+}
+
+int BulkPipe::Write(const uint8_t* data, int length) {
+    if (data == nullptr || length <= 0 || length > kMaxCommandLength || gone_) {
+        return 0;
+    }
+    if (staleReplyDue_) {
+        DropStaleReplies();
+    }
+    // The transfer works on its own copy, never on the caller's bytes.
+    std::vector<uint8_t> block(data, data + length);
+    const Outcome out = Transfer(out_, block.data(), length, timeoutMs_);
+    if (out.status != LIBUSB_TRANSFER_COMPLETED) {
+        return 0;
+    }
+    return std::clamp(out.count, 0, length);
+}
+
+int BulkPipe::Read(uint8_t* buffer, int length) {
+    if (buffer == nullptr || length <= 0 || gone_) {
+        return 0;
+    }
+    if (haltIn_) {
+        haltIn_ = libusb_clear_halt(handle_, in_) != LIBUSB_SUCCESS;
+    }
+    const Outcome out = Transfer(in_, room_, kReplyCapacity, timeoutMs_);
+    switch (out.status) {
+        case LIBUSB_TRANSFER_COMPLETED: {
+            const int count = std::clamp(out.count, 0, kReplyCapacity);
+            std::memcpy(buffer, room_, static_cast<size_t>(std::min(count, length)));
+            // A reply that fills the room may go on in the next packet.
+            staleReplyDue_ = staleReplyDue_ || count == kReplyCapacity;
+            return count;
+        }
+        case LIBUSB_TRANSFER_OVERFLOW:
+            std::memcpy(buffer, room_, static_cast<size_t>(std::min(kReplyCapacity, length)));
+            staleReplyDue_ = true;
+            return kReplyCapacity + 1;
+        case LIBUSB_TRANSFER_STALL:
+            haltIn_ = true;
+            staleReplyDue_ = true;
+            return 0;
+        default:
+            // Timed out or cut short: the reply may still come, later.
+            staleReplyDue_ = true;
+            return 0;
+    }
+}
+
+void BulkPipe::DropStaleReplies() {
+    for (int i = 0; i < kMaxStaleReplies; ++i) {
+        const Outcome out = Transfer(in_, room_, kReplyCapacity, kDrainWaitMs);
+        if (out.status != LIBUSB_TRANSFER_COMPLETED && out.status != LIBUSB_TRANSFER_OVERFLOW) {
+            break;
+        }
+    }
+    staleReplyDue_ = false;
+}
+
+}  // namespace korvel::usb

@@ -1,0 +1,190 @@
+#include "usb_probe.h"
+
+#include <libusb.h>
+
+#include <array>
+
+#include "ms_os_descriptors.h"
+
+namespace korvel::usb {
+
+namespace {
+
+// Descriptor requests answer at once; a device that sits on one is not the
+// instrument, and the search must not stall on it for long.
+constexpr unsigned kDescriptorTimeoutMs = 500;
+// Longer descriptors than this are not read (the instrument's are tiny).
+constexpr uint16_t kMaxDescriptorLength = 4096;
+constexpr uint16_t kMinBosUsbVersion = 0x0201;
+
+constexpr uint8_t kDeviceToHostStandard = 0x80;
+constexpr uint8_t kDeviceToHostVendorDevice = 0xC0;
+constexpr uint8_t kDeviceToHostVendorInterface = 0xC1;
+constexpr uint8_t kDescriptorTypeString = 0x03;
+constexpr uint8_t kDescriptorTypeBos = 0x0F;
+
+// Bytes the device sent for a control read, empty on any failure.
+std::vector<uint8_t> ControlRead(libusb_device_handle* handle, uint8_t requestType, uint8_t request,
+                                 uint16_t value, uint16_t index, uint16_t length) {
+    std::vector<uint8_t> data(length);
+    const int got = libusb_control_transfer(handle, requestType, request, value, index, data.data(),
+                                            length, kDescriptorTimeoutMs);
+    if (got <= 0) {
+        return {};
+    }
+    data.resize(static_cast<size_t>(got));
+    return data;
+}
+
+std::vector<uint8_t> GetDescriptor(libusb_device_handle* handle, uint8_t type, uint8_t index,
+                                   uint16_t length) {
+    return ControlRead(handle, kDeviceToHostStandard, LIBUSB_REQUEST_GET_DESCRIPTOR,
+                       static_cast<uint16_t>(type << 8 | index), 0, length);
+}
+
+uint16_t Word(const std::vector<uint8_t>& bytes, size_t at) {
+    return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
+}
+
+AdvertisedGuids ReadMsOs20(libusb_device_handle* handle) {
+    libusb_device_descriptor device{};
+    if (libusb_get_device_descriptor(libusb_get_device(handle), &device) != LIBUSB_SUCCESS ||
+        device.bcdUSB < kMinBosUsbVersion) {
+        return {};
+    }
+    const std::vector<uint8_t> header = GetDescriptor(handle, kDescriptorTypeBos, 0, 5);
+    if (header.size() < 5) {
+        return {};
+    }
+    const uint16_t total = Word(header, 2);
+    if (total < 5 || total > kMaxDescriptorLength) {
+        return {};
+    }
+    const std::vector<uint8_t> bos = GetDescriptor(handle, kDescriptorTypeBos, 0, total);
+    const std::optional<MsOs20Location> location = FindMsOs20Platform(bos.data(), bos.size());
+    if (!location || location->totalLength > kMaxDescriptorLength) {
+        return {};
+    }
+    const std::vector<uint8_t> set =
+        ControlRead(handle, kDeviceToHostVendorDevice, location->vendorCode, 0,
+                    kMsOs20DescriptorIndex, location->totalLength);
+    AdvertisedGuids found;
+    for (InterfaceGuids& entry : ParseMsOs20DescriptorSet(set.data(), set.size())) {
+        if (entry.guids.empty()) {
+            continue;
+        }
+        if (found.guids.empty()) {
+            found.firstInterface = entry.firstInterface;
+        }
+        found.guids.insert(found.guids.end(), entry.guids.begin(), entry.guids.end());
+    }
+    return found;
+}
+
+AdvertisedGuids ReadMsOs10(libusb_device_handle* handle, int interfaceNumber) {
+    const std::vector<uint8_t> osString =
+        GetDescriptor(handle, kDescriptorTypeString, kMsOs10StringIndex, 0x12);
+    const std::optional<uint8_t> vendorCode = MsOs10VendorCode(osString.data(), osString.size());
+    if (!vendorCode || interfaceNumber < 0) {
+        return {};
+    }
+    const auto value = static_cast<uint16_t>((interfaceNumber & 0xFF) << 8);
+    const std::vector<uint8_t> header =
+        ControlRead(handle, kDeviceToHostVendorInterface, *vendorCode, value,
+                    kMsOs10ExtendedPropertiesIndex, 10);
+    const std::optional<uint32_t> total =
+        MsOs10ExtendedPropertiesLength(header.data(), header.size());
+    if (!total || *total > kMaxDescriptorLength) {
+        return {};
+    }
+    const std::vector<uint8_t> properties =
+        ControlRead(handle, kDeviceToHostVendorInterface, *vendorCode, value,
+                    kMsOs10ExtendedPropertiesIndex, static_cast<uint16_t>(*total));
+    AdvertisedGuids found;
+    found.guids = ParseMsOs10ExtendedProperties(properties.data(), properties.size());
+    found.firstInterface = interfaceNumber;
+    return found;
+}
+
+std::string AsciiString(libusb_device_handle* handle, uint8_t index) {
+    if (index == 0) {
+        return {};
+    }
+    std::array<unsigned char, 256> text{};
+    const int got = libusb_get_string_descriptor_ascii(handle, index, text.data(),
+                                                       static_cast<int>(text.size()));
+    if (got <= 0) {
+        return {};
+    }
+    return std::string(reinterpret_cast<const char*>(text.data()), static_cast<size_t>(got));
+}
+
+}  // namespace
+
+std::optional<BulkInterface> FindBulkInterface(libusb_device* device, int preferred) {
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_active_config_descriptor(device, &config) != LIBUSB_SUCCESS &&
+        libusb_get_config_descriptor(device, 0, &config) != LIBUSB_SUCCESS) {
+        return std::nullopt;
+    }
+    std::optional<BulkInterface> best;
+    auto rank = [preferred](const BulkInterface& i) {
+        return i.number == preferred ? 2 : (i.vendorSpecific ? 1 : 0);
+    };
+    for (int i = 0; i < config->bNumInterfaces; ++i) {
+        const libusb_interface& entry = config->interface[i];
+        if (entry.num_altsetting < 1) {
+            continue;
+        }
+        const libusb_interface_descriptor& setting = entry.altsetting[0];
+        BulkInterface found;
+        found.number = setting.bInterfaceNumber;
+        found.vendorSpecific = setting.bInterfaceClass == LIBUSB_CLASS_VENDOR_SPEC;
+        for (int e = 0; e < setting.bNumEndpoints; ++e) {
+            const libusb_endpoint_descriptor& endpoint = setting.endpoint[e];
+            if ((endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) != LIBUSB_TRANSFER_TYPE_BULK) {
+                continue;
+            }
+            uint8_t& slot = (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_IN) != 0
+                                ? found.inEndpoint
+                                : found.outEndpoint;
+            if (slot == 0) {
+                slot = endpoint.bEndpointAddress;
+            }
+        }
+        const bool pair = found.inEndpoint != 0 && found.outEndpoint != 0;
+        if (pair && (!best || rank(found) > rank(*best))) {
+            best = found;
+        }
+    }
+    libusb_free_config_descriptor(config);
+    return best;
+}
+
+DeviceStrings ReadDeviceStrings(libusb_device_handle* handle) {
+    libusb_device_descriptor device{};
+    if (libusb_get_device_descriptor(libusb_get_device(handle), &device) != LIBUSB_SUCCESS) {
+        return {};
+    }
+    return DeviceStrings{AsciiString(handle, device.iProduct),
+                         AsciiString(handle, device.iSerialNumber)};
+}
+
+AdvertisedGuids ReadAdvertisedGuids(libusb_device_handle* handle, int interfaceNumber) {
+    AdvertisedGuids found = ReadMsOs20(handle);
+    if (!found.guids.empty()) {
+        return found;
+    }
+    return ReadMsOs10(handle, interfaceNumber);
+}
+
+bool Advertises(const AdvertisedGuids& advertised, const std::string& guid) {
+    for (const std::string& candidate : advertised.guids) {
+        if (SameGuid(candidate, guid)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace korvel::usb

@@ -1,0 +1,49 @@
+// What the layer learns about one USB device: which interface could carry
+// the instrument's bulk pipes (from the configuration descriptor, no open
+// needed), and, with the device opened, its strings and the interface GUIDs
+// its Microsoft OS descriptors advertise.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct libusb_device;
+struct libusb_device_handle;
+
+namespace korvel::usb {
+
+struct BulkInterface {
+    int number = -1;
+    uint8_t outEndpoint = 0;
+    uint8_t inEndpoint = 0;
+    bool vendorSpecific = false;
+};
+
+// The first interface (alternate setting 0) with a bulk OUT and a bulk IN
+// endpoint, a vendor-specific one before any other; `preferred` (when >= 0)
+// before both. nullopt when the device has none or its configuration cannot
+// be read.
+std::optional<BulkInterface> FindBulkInterface(libusb_device* device, int preferred = -1);
+
+struct DeviceStrings {
+    std::string product;
+    std::string serial;
+};
+// ASCII strings of the device; empty where it has none or cannot say.
+DeviceStrings ReadDeviceStrings(libusb_device_handle* handle);
+
+struct AdvertisedGuids {
+    std::vector<std::string> guids;  // normalised
+    int firstInterface = -1;         // the function they belong to, -1: whole device
+};
+// The GUIDs advertised through Microsoft OS 2.0 descriptors, else through
+// Microsoft OS 1.0 descriptors of interface `interfaceNumber`. A device that
+// stalls or fails the requests advertises nothing.
+AdvertisedGuids ReadAdvertisedGuids(libusb_device_handle* handle, int interfaceNumber);
+
+// True when `guid` is among the advertised ones.
+bool Advertises(const AdvertisedGuids& advertised, const std::string& guid);
+
+}  // namespace korvel::usb

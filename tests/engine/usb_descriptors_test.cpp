@@ -10,67 +10,52 @@ namespace korvel::usb {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using Guids = std::vector<std::string>;
+using namespace std::string_literals;
 
-constexpr const char* kGuidA = "4B6C73B2-015B-4855-8BB1-A7A6C03AFA87";
-constexpr const char* kGuidB = "11111111-2222-3333-4444-555555555555";
-constexpr const char* kGuidC = "ABCDEF01-2345-6789-ABCD-EF0123456789";
-constexpr const char* kGuidD = "00000000-0000-0000-0000-00000000000D";
+const std::string kA = "4B6C73B2-015B-4855-8BB1-A7A6C03AFA87";
+const std::string kB = "11111111-2222-3333-4444-555555555555";
+const std::string kC = "ABCDEF01-2345-6789-ABCD-EF0123456789";
+const std::string kD = "00000000-0000-0000-0000-00000000000D";
 
-void Word(Bytes& b, unsigned v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void Dword(Bytes& b, uint32_t v) {
-    Word(b, v & 0xFFFF);
-    Word(b, v >> 16);
-}
-
-// UTF-16LE of `text` with a terminating NUL; embedded '\0's separate strings.
-Bytes Utf16(std::string_view text) {
+// Little-endian fields and UTF-16LE strings (each with its NUL).
+struct Le {
     Bytes b;
-    for (const char c : text) {
-        Word(b, static_cast<unsigned char>(c));
+    Le& w(std::size_t v) { return raw({uint8_t(v), uint8_t(v >> 8)}); }
+    Le& d(std::size_t v) { return w(v & 0xFFFF).w(v >> 16); }
+    Le& s(std::string_view text) {
+        for (const char c : text) {
+            w(uint8_t(c));
+        }
+        return w(0);
     }
-    Word(b, 0);
-    return b;
+    Le& raw(const Bytes& more) {
+        b.insert(b.end(), more.begin(), more.end());
+        return *this;
+    }
+};
+
+Bytes Property20(unsigned type, std::string_view name, std::string_view data) {
+    const std::size_t n = 2 * name.size() + 2, size = 2 * data.size() + 2;
+    return Le().w(10 + n + size).w(4).w(type).w(n).s(name).w(size).s(data).b;
 }
 
-void Append(Bytes& to, const Bytes& from) {
-    to.insert(to.end(), from.begin(), from.end());
+Bytes Section10(unsigned type, std::string_view name, std::string_view data) {
+    const std::size_t n = 2 * name.size() + 2, size = 2 * data.size() + 2;
+    return Le().d(14 + n + size).d(type).w(n).s(name).d(size).s(data).b;
 }
 
-// An MS OS 2.0 registry property descriptor.
-Bytes Property20(unsigned type, std::string_view name, const Bytes& data) {
-    const Bytes n = Utf16(name);
-    Bytes b;
-    Word(b, 10 + n.size() + data.size());
-    Word(b, 4);
-    Word(b, type);
-    Word(b, n.size());
-    Append(b, n);
-    Word(b, data.size());
-    Append(b, data);
-    return b;
+// Each shorter read of `whole`, in a buffer of exactly its length.
+template <typename Check>
+void ForEachPrefix(const Bytes& whole, Check check) {
+    for (std::size_t n = 0; n < whole.size(); ++n) {
+        SCOPED_TRACE(n);
+        check(Bytes(whole.begin(), whole.begin() + n));
+    }
 }
 
-// An MS OS 1.0 extended property section.
-Bytes Section10(uint32_t type, std::string_view name, const Bytes& data) {
-    const Bytes n = Utf16(name);
-    Bytes b;
-    Dword(b, 14 + n.size() + data.size());
-    Dword(b, type);
-    Word(b, n.size());
-    Append(b, n);
-    Dword(b, data.size());
-    Append(b, data);
-    return b;
-}
-
-// A BOS descriptor: a USB 2.0 extension, a platform capability of some
-// other kind whose bytes would read as the newest entry, then the Microsoft
-// OS 2.0 capability with four entries: Windows 8.1, 10 and 8, and a newer
-// one with no descriptor set.
+// A USB 2.0 extension, a platform capability of another kind whose bytes
+// would read as the newest entry, then the MS OS 2.0 capability.
 const Bytes kBos = {
     0x05, 0x0F, 0x5C, 0x00, 0x03,                    // BOS header, 92 bytes
     0x07, 0x10, 0x02, 0x02, 0x00, 0x00, 0x00,        // USB 2.0 extension
@@ -92,162 +77,112 @@ TEST(MsOs20Platform, NewestEntryOfTheRightCapabilityWins) {
     ASSERT_TRUE(found);
     EXPECT_EQ(found->vendorCode, 0x02);
     EXPECT_EQ(found->totalLength, 0xA2);
-}
-
-TEST(MsOs20Platform, EveryTruncationGivesNothing) {
-    // The capability is last: any shorter read lacks part of it.
-    for (std::size_t n = 0; n < kBos.size(); ++n) {
-        const Bytes prefix(kBos.begin(), kBos.begin() + n);
-        EXPECT_FALSE(FindMsOs20Platform(prefix.data(), prefix.size())) << n;
-    }
+    // The capability is last: every shorter read lacks part of it.
+    ForEachPrefix(kBos,
+                  [](const Bytes& p) { EXPECT_FALSE(FindMsOs20Platform(p.data(), p.size())); });
 }
 
 TEST(MsOs20Platform, NoCapabilityOrBrokenHeader) {
     Bytes other(kBos.begin(), kBos.begin() + 40);
     other[2] = 40;
-    EXPECT_FALSE(FindMsOs20Platform(other.data(), other.size()));
-    Bytes zeroLength = kBos;
-    zeroLength[5] = 0;  // a capability of length 0 must not loop
-    EXPECT_FALSE(FindMsOs20Platform(zeroLength.data(), zeroLength.size()));
-    Bytes wrongType = kBos;
+    Bytes zeroLength = kBos, wrongType = kBos;
+    zeroLength[5] = 0;  // must not loop
     wrongType[1] = 0x02;
-    EXPECT_FALSE(FindMsOs20Platform(wrongType.data(), wrongType.size()));
+    for (const Bytes& bos : {other, zeroLength, wrongType}) {
+        EXPECT_FALSE(FindMsOs20Platform(bos.data(), bos.size()));
+    }
 }
 
-// A descriptor set: a device-wide REG_SZ property; in a configuration, a
-// function subset (interface 1) with a compatible ID and a REG_MULTI_SZ
-// property holding two GUIDs and a malformed one; after the subset, a
-// device-wide REG_MULTI_SZ and a property with the wrong type.
+// A device-wide REG_SZ property (one string: what follows its NUL is not
+// part of it); in a configuration, a function subset for interface 1 with a
+// compatible ID and a REG_MULTI_SZ list with a malformed GUID between two
+// good ones; after the subset, a device-wide list (ending at its empty
+// string) and a property with the wrong type.
 Bytes DescriptorSet() {
-    const std::string list = std::string("{11111111-2222-3333-4444-555555555555}") + '\0' +
-                             "{not-a-guid}" + '\0' + "abcdef01-2345-6789-abcd-ef0123456789" + '\0';
-    const Bytes multi = Property20(7, "DeviceInterfaceGUIDs", Utf16(list));
-    Bytes function;
-    Word(function, 8);
-    Word(function, 2);
-    function.push_back(1);  // bFirstInterface
-    function.push_back(0);
-    Word(function, 8 + 20 + multi.size());
-    Append(function, {20, 0, 3, 0, 'W', 'I', 'N', 'U', 'S', 'B', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-    Append(function, multi);
-
-    Bytes body;
-    Append(body,
-           Property20(1, "DeviceInterfaceGUID", Utf16("{4b6c73b2-015b-4855-8bb1-a7a6c03afa87}")));
-    Bytes configuration = {8, 0, 1, 0, 1, 0};
-    Word(configuration, 8 + function.size());
-    Append(body, configuration);
-    Append(body, function);
-    Append(body, Property20(7, "DeviceInterfaceGUIDs", Utf16(kGuidD)));
-    Append(body, Property20(1, "DeviceInterfaceGUIDs", Utf16(kGuidB)));
-
-    Bytes set = {10, 0, 0, 0, 0x00, 0x00, 0x03, 0x06};
-    Word(set, 10 + body.size());
-    Append(set, body);
-    return set;
+    const Bytes list =
+        Property20(7, "DeviceInterfaceGUIDs",
+                   "{" + kB + "}\0{not-a-guid}\0"s + "abcdef01-2345-6789-abcd-ef0123456789");
+    const Bytes compatibleId = {20, 0, 3, 0, 'W', 'I', 'N', 'U', 'S', 'B',
+                                0,  0, 0, 0, 0,   0,   0,   0,   0,   0};
+    const Bytes function =
+        Le().w(8).w(2).raw({1, 0}).w(8 + 20 + list.size()).raw(compatibleId).raw(list).b;
+    const Bytes body = Le().raw(Property20(1, "DeviceInterfaceGUID",
+                                           "{4b6c73b2-015b-4855-8bb1-a7a6c03afa87}\0"s + kC))
+                           .w(8)
+                           .w(1)
+                           .raw({1, 0})
+                           .w(8 + function.size())
+                           .raw(function)
+                           .raw(Property20(7, "DeviceInterfaceGUIDs", kD + "\0\0"s + kC))
+                           .raw(Property20(1, "DeviceInterfaceGUIDs", kB))
+                           .b;
+    return Le().w(10).w(0).d(0x06030000).w(10 + body.size()).raw(body).b;
 }
 
 TEST(MsOs20Set, PropertiesBelongToTheirFunctionOrTheDevice) {
     const Bytes set = DescriptorSet();
-    const auto found = ParseMsOs20DescriptorSet(set.data(), set.size());
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0].firstInterface, -1);
-    EXPECT_EQ(found[0].guids, (std::vector<std::string>{kGuidA, kGuidD}));
-    EXPECT_EQ(found[1].firstInterface, 1);
-    EXPECT_EQ(found[1].guids, (std::vector<std::string>{kGuidB, kGuidC}));
-}
-
-TEST(MsOs20Set, EveryTruncationGivesALeadingPart) {
-    const Bytes set = DescriptorSet();
     const auto whole = ParseMsOs20DescriptorSet(set.data(), set.size());
-    for (std::size_t n = 0; n < set.size(); ++n) {
-        const Bytes prefix(set.begin(), set.begin() + n);
-        for (const InterfaceGuids& part : ParseMsOs20DescriptorSet(prefix.data(), prefix.size())) {
-            SCOPED_TRACE(n);
-            const InterfaceGuids& full = part.firstInterface == -1 ? whole[0] : whole[1];
+    ASSERT_EQ(whole.size(), 2u);
+    EXPECT_EQ(whole[0].firstInterface, -1);
+    EXPECT_EQ(whole[0].guids, (Guids{kA, kD}));
+    EXPECT_EQ(whole[1].firstInterface, 1);
+    EXPECT_EQ(whole[1].guids, (Guids{kB, kC}));
+    ForEachPrefix(set, [&](const Bytes& p) {
+        for (const InterfaceGuids& part : ParseMsOs20DescriptorSet(p.data(), p.size())) {
+            const InterfaceGuids& full = whole[part.firstInterface == -1 ? 0 : 1];
             ASSERT_EQ(part.firstInterface, full.firstInterface);
             ASSERT_LE(part.guids.size(), full.guids.size());
             EXPECT_TRUE(std::equal(part.guids.begin(), part.guids.end(), full.guids.begin()));
         }
-    }
+    });
 }
 
-TEST(MsOs20Set, AShortDescriptorLengthEndsTheWalk) {
-    Bytes set = {10, 0, 0, 0, 0x00, 0x00, 0x03, 0x06, 0, 0};
-    Append(set, {2, 0, 9, 0});  // wLength 2: the walk cannot go on
-    Append(set, Property20(7, "DeviceInterfaceGUIDs", Utf16(kGuidA)));
-    EXPECT_TRUE(ParseMsOs20DescriptorSet(set.data(), set.size()).empty());
-}
-
-TEST(MsOs20Set, NonAsciiGuidIsMalformed) {
-    Bytes data = Utf16(kGuidA);
-    data[0] = 0x34;
-    data[1] = 0x01;  // U+0134 where '4' was: its low byte alone would still read as '4'
-    const Bytes set = Property20(7, "DeviceInterfaceGUIDs", data);
-    EXPECT_TRUE(ParseMsOs20DescriptorSet(set.data(), set.size()).empty());
+TEST(MsOs20Set, ShortDescriptorLengthOrNonAsciiGuid) {
+    const Bytes shortLength =
+        Le().raw({2, 0, 9, 0}).raw(Property20(7, "DeviceInterfaceGUIDs", kA)).b;
+    EXPECT_TRUE(ParseMsOs20DescriptorSet(shortLength.data(), shortLength.size()).empty());
+    Bytes wide = Property20(7, "DeviceInterfaceGUIDs", kA);
+    wide[10 + 42 + 1] = 0x01;  // U+0134 for the first '4': its low byte alone reads as '4'
+    EXPECT_TRUE(ParseMsOs20DescriptorSet(wide.data(), wide.size()).empty());
 }
 
 TEST(MsOs10String, SignatureGivesTheVendorCode) {
-    const Bytes good = {0x12, 0x03, 'M', 0,   'S', 0,   'F', 0,    'T',
-                        0,    '1',  0,   '0', 0,   '0', 0,   0x21, 0x00};
-    EXPECT_EQ(MsOs10VendorCode(good.data(), good.size()), 0x21);
-    Bytes other = good;
+    Bytes code = Le().w(0x0312).s("MSFT100").b;  // the NUL: vendor code and pad
+    Bytes other = code;
+    code[16] = 0x21;
+    EXPECT_EQ(MsOs10VendorCode(code.data(), code.size()), 0x21);
     other[10] = '2';  // "MSFT200"
     EXPECT_FALSE(MsOs10VendorCode(other.data(), other.size()));
-    for (std::size_t n = 0; n < good.size(); ++n) {
-        const Bytes prefix(good.begin(), good.begin() + n);
-        EXPECT_FALSE(MsOs10VendorCode(prefix.data(), prefix.size())) << n;
-    }
-}
-
-// Extended properties: an unrelated label, the single GUID with the wrong
-// type, the GUID list, the single GUID.
-Bytes ExtendedProperties() {
-    Bytes sections;
-    Append(sections, Section10(1, "Label", Utf16(kGuidD)));
-    Append(sections, Section10(2, "DeviceInterfaceGUID", Utf16(kGuidD)));  // REG_EXPAND_SZ
-    Append(sections,
-           Section10(7, "DeviceInterfaceGUIDs", Utf16(std::string(kGuidB) + '\0' + kGuidC)));
-    Append(sections, Section10(1, "DeviceInterfaceGUID", Utf16(std::string("{") + kGuidA + "}")));
-    Bytes b;
-    Dword(b, 10 + sections.size());
-    Append(b, {0x00, 0x01, 0x05, 0x00, 4, 0});
-    Append(b, sections);
-    return b;
+    ForEachPrefix(code, [](const Bytes& p) { EXPECT_FALSE(MsOs10VendorCode(p.data(), p.size())); });
 }
 
 TEST(MsOs10Properties, GuidsFromBothPropertyNames) {
-    const Bytes props = ExtendedProperties();
+    const Bytes sections = Le().raw(Section10(1, "Label", kD))
+                               .raw(Section10(2, "DeviceInterfaceGUID", kD))  // REG_EXPAND_SZ
+                               .raw(Section10(7, "DeviceInterfaceGUIDs", kB + '\0' + kC))
+                               .raw(Section10(1, "DeviceInterfaceGUID", "{" + kA + "}"))
+                               .b;
+    const Bytes props = Le().d(10 + sections.size()).w(0x0100).w(5).w(4).raw(sections).b;
     EXPECT_EQ(MsOs10ExtendedPropertiesLength(props.data(), 10), props.size());
-    EXPECT_EQ(ParseMsOs10ExtendedProperties(props.data(), props.size()),
-              (std::vector<std::string>{kGuidB, kGuidC, kGuidA}));
-
-    Bytes compatibleId = props;
-    compatibleId[6] = 4;  // wIndex 4: a compatible ID descriptor
-    EXPECT_FALSE(MsOs10ExtendedPropertiesLength(compatibleId.data(), 10));
-    EXPECT_TRUE(ParseMsOs10ExtendedProperties(compatibleId.data(), compatibleId.size()).empty());
-}
-
-TEST(MsOs10Properties, EveryTruncationGivesALeadingPart) {
-    const Bytes props = ExtendedProperties();
     const auto whole = ParseMsOs10ExtendedProperties(props.data(), props.size());
-    for (std::size_t n = 0; n < props.size(); ++n) {
-        const Bytes prefix(props.begin(), props.begin() + n);
-        const auto part = ParseMsOs10ExtendedProperties(prefix.data(), prefix.size());
-        ASSERT_LT(part.size(), whole.size()) << n;
-        EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin())) << n;
-    }
+    EXPECT_EQ(whole, (Guids{kB, kC, kA}));
+    ForEachPrefix(props, [&](const Bytes& p) {
+        const auto part = ParseMsOs10ExtendedProperties(p.data(), p.size());
+        ASSERT_LT(part.size(), whole.size());
+        EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin()));
+    });
+    Bytes compatibleId = props;
+    compatibleId[6] = 4;  // wIndex 4
+    EXPECT_FALSE(MsOs10ExtendedPropertiesLength(compatibleId.data(), 10));
 }
 
 TEST(Guid, CaseAndBracesDoNotMatter) {
-    EXPECT_EQ(NormalizeGuid("{4b6c73b2-015b-4855-8bb1-a7a6c03afa87}"), kGuidA);
+    EXPECT_EQ(NormalizeGuid("{4b6c73b2-015b-4855-8bb1-a7a6c03afa87}"), kA);
     EXPECT_TRUE(SameGuid(kInstrumentInterfaceGuid, "4b6c73b2-015b-4855-8BB1-a7a6c03afa87"));
-    EXPECT_FALSE(SameGuid(kGuidA, kGuidB));
+    EXPECT_FALSE(SameGuid(kA, kB));
     EXPECT_FALSE(SameGuid("", ""));
-    for (const char* bad :
-         {"{4B6C73B2-015B-4855-8BB1-A7A6C03AFA87", "4B6C73B2015B48558BB1A7A6C03AFA87",
-          "4B6C73B2-015B-4855-8BB1-A7A6C03AFA8G", "{4B6C73B2-015B-4855-8BB1-A7A6C03AFA87}}",
-          "4B6C73B2-015B-4855-8BB1-A7A6C03AFA87 "}) {
+    for (const std::string& bad : {"{" + kA, "4B6C73B2015B48558BB1A7A6C03AFA87"s, kA + " ",
+                                   "{" + kA + "}}", "4B6C73B2-015B-4855-8BB1-A7A6C03AFA8G"s}) {
         EXPECT_EQ(NormalizeGuid(bad), "") << bad;
     }
 }

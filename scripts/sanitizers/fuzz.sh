@@ -3,12 +3,12 @@
 # FUZZ_SECONDS (default 60; 0 skips the run). The kept inputs in fuzz/corpus/
 # seed each run; what a run discovers grows build-fuzz/corpus/. An input that
 # breaks a target is left in build-fuzz/artifacts/ and the script fails.
-#   scripts/sanitizers/fuzz.sh [target ...]   (default: all four)
+#   scripts/sanitizers/fuzz.sh [target ...]   (default: all of them)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds="${FUZZ_SECONDS:-60}"
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(text_rules device_link frame_decoder bmp_writer)
+[ ${#targets[@]} -gt 0 ] || targets=(text_rules device_link frame_decoder bmp_writer ms_os_descriptors)
 if [ "$seconds" = 0 ]; then
     echo "fuzz: skipped (FUZZ_SECONDS=0)"
     exit 0

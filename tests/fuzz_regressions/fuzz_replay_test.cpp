@@ -13,6 +13,9 @@
 
 extern "C" int ReplayDeviceLink(const uint8_t* data, std::size_t size);
 extern "C" int ReplayFrameDecoder(const uint8_t* data, std::size_t size);
+#ifdef KORVEL_REPLAY_USB
+extern "C" int ReplayMsOsDescriptors(const uint8_t* data, std::size_t size);
+#endif
 #ifdef KORVEL_REPLAY_UI
 extern "C" int ReplayTextRules(const uint8_t* data, std::size_t size);
 extern "C" int ReplayTextRulesInit(int* argc, char*** argv);
@@ -48,6 +51,12 @@ TEST(FuzzReplay, DeviceLinkReplies) {
 TEST(FuzzReplay, StreamFrameReader) {
     EXPECT_GT(ReplayCorpus("frame_decoder", ReplayFrameDecoder), 0);
 }
+
+#ifdef KORVEL_REPLAY_USB
+TEST(FuzzReplay, MsOsDescriptors) {
+    EXPECT_GT(ReplayCorpus("ms_os_descriptors", ReplayMsOsDescriptors), 0);
+}
+#endif
 
 #ifdef KORVEL_REPLAY_UI
 TEST(FuzzReplay, EditTextRules) {

@@ -26,5 +26,26 @@ TEST(StopSignal, PauseWithoutStopRunsItsLength) {
     EXPECT_GE((clock.Now() - before).count(), 19);
 }
 
+TEST(StopSignal, ANudgeEndsOnlyTheWaitForAnArrivalAndIsNeverLost) {
+    StopSignal stop;
+    SteadyClock clock;
+    // Given before the wait, it is kept for it; the wait consumes it.
+    stop.Nudge();
+    EXPECT_TRUE(clock.WaitForArrival(std::chrono::hours(1), stop));
+    // An ordinary pause is not shortened by one (it is a settling time).
+    stop.Nudge();
+    const auto before = clock.Now();
+    EXPECT_TRUE(clock.SleepFor(Milliseconds(20), stop));
+    EXPECT_GE((clock.Now() - before).count(), 19);
+    // ...and still there for the next wait.
+    EXPECT_TRUE(clock.WaitForArrival(std::chrono::hours(1), stop));
+    // From another thread.
+    std::thread nudger([&] { stop.Nudge(); });
+    EXPECT_TRUE(clock.WaitForArrival(std::chrono::hours(1), stop));
+    nudger.join();
+    stop.Raise();
+    EXPECT_FALSE(clock.WaitForArrival(std::chrono::hours(1), stop));
+}
+
 }  // namespace
 }  // namespace korvel

@@ -25,6 +25,28 @@ TEST(WorkerConnect, WithoutAnInstrumentItPollsInsteadOfSpinning) {
     EXPECT_EQ(rig.state.linkUp.load(), 0);
 }
 
+TEST(WorkerConnect, WhereArrivalsAreAnnouncedItWaitsForOneAndShowsANoticeOnce) {
+    ScriptedInstrument instrument;
+    instrument.devices = 0;
+    instrument.announcesArrivals = true;
+    instrument.notice = "device refused";
+    MeasurementState state;
+    RecordingWindow window;
+    FakeClock clock;
+    {
+        SweepWorker worker(instrument, state, window, clock);
+        ASSERT_TRUE(instrument.arrivalHandler);
+        clock.SetSleepHook([&](Milliseconds) {
+            if (clock.PauseCount() >= 3)
+                worker.RequestStop();
+        });
+        worker.Run();
+    }
+    EXPECT_FALSE(instrument.arrivalHandler);  // dropped with the worker
+    EXPECT_EQ(clock.Pauses(), std::vector<Milliseconds>(3, kNoInstrumentRecheck));
+    EXPECT_EQ(window.messages, std::vector<std::string>{"device refused"});
+}
+
 TEST(WorkerConnect, TenFailedOpensGoBackToCounting) {
     WorkerRig rig;
     rig.instrument.openFailures = 10;

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "device_link.h"
@@ -44,6 +46,11 @@ class ScriptedInstrument final : public DeviceTransport {
     int ReadBlock(uint8_t* buffer, int length) override;
     void CloseDevice() override;
     void Interrupt() override { interrupted_.store(true, std::memory_order_relaxed); }
+    bool WatchArrivals(std::function<void()> onArrival) override {
+        arrivalHandler = std::move(onArrival);
+        return announcesArrivals;
+    }
+    std::string TakeNotice() override { return std::exchange(notice, {}); }
 
     // Script (set before the worker runs, or from a hook on its thread).
     std::atomic<int> devices{1};
@@ -55,12 +62,17 @@ class ScriptedInstrument final : public DeviceTransport {
     // Live words for the generator's current tuning word.
     std::function<LiveWords(uint32_t tuningWord)> live;
     std::array<CalRecord, kRecords> memory{};
+    // Set before the worker is made: the transport announces arrivals.
+    bool announcesArrivals = false;
+    // Handed to the worker once, at its next look for the instrument.
+    std::string notice;
 
     // What happened.
     std::vector<LoggedCommand> log;
     int opens = 0;
     int closes = 0;
     int counts = 0;
+    std::function<void()> arrivalHandler;  // what the worker registered
 
     std::vector<LoggedCommand> Commands(uint8_t code) const;
 

@@ -119,7 +119,7 @@ int BulkPipe::Read(uint8_t* buffer, int length) {
 }
 
 void BulkPipe::DropStaleReplies() {
-    for (int i = 0; i < kMaxStaleReplies; ++i) {
+    for (int i = 0; i < kMaxStalePackets; ++i) {
         const Outcome out = Transfer(in_, room_, kReplyCapacity, kDrainWaitMs);
         if (out.status != LIBUSB_TRANSFER_COMPLETED && out.status != LIBUSB_TRANSFER_OVERFLOW) {
             break;

@@ -19,8 +19,9 @@ namespace korvel::usb {
 inline constexpr int kReplyCapacity = 64;
 // Command blocks are a few dozen bytes; a longer one is refused.
 inline constexpr int kMaxCommandLength = 64;
-// At most this many left-over replies are dropped before a command.
-inline constexpr int kMaxStaleReplies = 8;
+// At most this many left-over packets are dropped before a command (4 KB:
+// far more than any reply the instrument sends, long or garbled).
+inline constexpr int kMaxStalePackets = 64;
 // How long a left-over reply may take to show up while draining.
 inline constexpr unsigned kDrainWaitMs = 10;
 

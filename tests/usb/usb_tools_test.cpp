@@ -1,0 +1,70 @@
+// korvel-sweep on the emulated bus, as a user runs it: the device list, the
+// udev rule, and a whole measurement over USB.
+#include "child_process.h"
+#include "usb_test_bus.h"
+
+namespace korvel::testing {
+namespace {
+
+ChildResult Sweep(const EmulatedUsbBus& bus, const std::vector<std::string>& args) {
+    return RunChild(KORVEL_SWEEP_PATH, args, 60000, bus.ChildEnvironment());
+}
+
+TEST_F(UsbLayerTest, ListsTheCandidatesAndWritesTheRuleForThem) {
+    EXPECT_EQ(Sweep(*bus, {"--list-devices"}).out, "no USB instrument found\n");
+
+    EmulatedDevice instrument;
+    instrument.serial = "KX001";
+    const int a = bus->Plug(instrument);
+    EmulatedDevice unknown;
+    unknown.advert = EmulatedDevice::Advert::kNone;
+    unknown.productId = 0x7721;
+    const int b = bus->Plug(unknown);
+    EmulatedDevice refused = unknown;
+    refused.productId = 0x7722;
+    const int c = bus->Plug(refused);
+    bus->SetAccessible(c, false);
+    EmulatedDevice storage = instrument;  // not vendor-specific: never a candidate
+    storage.interfaceClass = 0x08;
+    bus->Plug(storage);
+
+    const auto at = [&](int id) { return "001:00" + std::to_string(bus->Address(id)); };
+    const ChildResult listed = Sweep(*bus, {"--list-devices"});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(listed.out, at(a) + " 1209:7720 guid \"KDX7720C\" serial \"KX001\"\n" + at(b) +
+                              " 1209:7721 ids \"KDX7720C\"\n" + at(c) +
+                              " 1209:7722 ids no access\n");
+
+    // The instrument and the device that may be one; given IDs, those alone.
+    const ChildResult rule = Sweep(*bus, {"--udev-rule"});
+    EXPECT_EQ(rule.exitCode, 0);
+    EXPECT_NE(
+        rule.out.find("ATTR{idVendor}==\"1209\", ATTR{idProduct}==\"7720\", TAG+=\"uaccess\""),
+        std::string::npos)
+        << rule.out;
+    EXPECT_NE(rule.out.find("ATTR{idProduct}==\"7722\""), std::string::npos) << rule.out;
+    EXPECT_EQ(rule.out.find("ATTR{idProduct}==\"7721\""), std::string::npos) << rule.out;
+    EXPECT_NE(rule.err.find("could not be opened"), std::string::npos) << rule.err;
+    const ChildResult given = Sweep(*bus, {"--udev-rule", "usb:abcd:12"});
+    EXPECT_NE(given.out.find("ATTR{idVendor}==\"abcd\", ATTR{idProduct}==\"0012\""),
+              std::string::npos);
+    EXPECT_EQ(given.out.find("7720"), std::string::npos);
+
+    for (const char* bad : {"usb:1209", "usb:12345:1", "usb:1209:7720:"}) {
+        const ChildResult refusedArgs = Sweep(*bus, {"--device", bad});
+        EXPECT_EQ(refusedArgs.exitCode, 64) << bad;
+        EXPECT_NE(refusedArgs.err.find("usb:VVVV:PPPP:SERIAL"), std::string::npos) << bad;
+    }
+}
+
+TEST_F(UsbLayerTest, KorvelSweepMeasuresOverUsbWithNoDeviceGiven) {
+    bus->Plug(EmulatedDevice{});
+    const ChildResult run =
+        Sweep(*bus, {"--disable", "1", "--disable", "2", "--passes", "1", "--format", "json"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("\"name\":\"VSWR3\""), std::string::npos) << run.out.substr(0, 200);
+    EXPECT_EQ(run.err, "");
+}
+
+}  // namespace
+}  // namespace korvel::testing

@@ -42,6 +42,7 @@ struct EmulatedTraffic {
     int controlRequests = 0;  // control URBs
     int claims = 0;           // CLAIMINTERFACE
     int releases = 0;         // RELEASEINTERFACE
+    int waitingIn = 0;        // IN URBs waiting for a packet right now
 };
 
 class EmulatedUsbBus {

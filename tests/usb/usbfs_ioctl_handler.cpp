@@ -97,7 +97,7 @@ int Interface(UMockdevIoctlData* arg, unsigned int& number) {
         return EFAULT;
     }
     number = *reinterpret_cast<unsigned int*>(value->data);
-    return number == 0 ? 0 : EINVAL;
+    return number == 0 ? 0 : ENOENT;  // the device has interface 0 only
 }
 
 // USBDEVFS_IOCTL passes a driver request to an interface; libusb uses it to

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "emulated_descriptors.h"
+#include "emulated_sysfs_entry.h"
 #include "emulated_urb_queue.h"
 #include "root_file_access.h"
 #include "usbfs_ioctl_handler.h"
@@ -20,14 +21,8 @@ namespace korvel::testing {
 namespace {
 
 constexpr int kBus = 1;
-constexpr int kFirstAddress = 2;
+constexpr int kFirstAddress = 2;  // 1 is the root hub
 constexpr const char* kPreload = "libumockdev-preload.so.0";
-
-std::string Format(const char* format, int value) {
-    char text[32];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
 
 std::string TakeString(gchar* text) {
     std::string out = text != nullptr ? text : "";
@@ -35,9 +30,31 @@ std::string TakeString(gchar* text) {
     return out;
 }
 
-// The node libusb opens for bus 1, `address`.
-std::string NodePath(int address) {
-    return "/dev/bus/usb/" + Format("%03d", kBus) + "/" + Format("%03d", address);
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    g_mkdir_with_parents(path.substr(0, path.rfind('/')).c_str(), 0755);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    chmod(path.c_str(), 0666);
+}
+
+std::vector<std::string> Flatten(const SysfsEntry::Pairs& pairs) {
+    std::vector<std::string> out;
+    for (const auto& [key, value] : pairs) {
+        out.push_back(key);
+        out.push_back(value);
+    }
+    return out;
+}
+
+// The NULL-terminated list umockdev takes.
+std::vector<gchar*> Pointers(std::vector<std::string>& strings) {
+    std::vector<gchar*> out;
+    for (std::string& s : strings) {
+        out.push_back(s.data());
+    }
+    out.push_back(nullptr);
+    return out;
 }
 
 struct Plugged {
@@ -107,9 +124,9 @@ EmulatedUsbBus::~EmulatedUsbBus() {
 int EmulatedUsbBus::Plug(const EmulatedDevice& device) {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     Plugged plugged;
-    const int id = impl_->nextAddress++;
-    plugged.address = id;
-    plugged.node = NodePath(plugged.address);
+    plugged.address = impl_->nextAddress++;
+    const SysfsEntry entry = UsbSysfsEntry(device, kBus, plugged.address);
+    plugged.node = entry.node;
     plugged.instrument = device.instrument ? device.instrument : std::make_shared<SimInstrument>(1);
     plugged.queue = std::make_shared<EmulatedUrbQueue>(device, plugged.instrument);
 
@@ -126,96 +143,22 @@ int EmulatedUsbBus::Plug(const EmulatedDevice& device) {
         throw std::runtime_error("umockdev: cannot attach to " + plugged.node + ": " + message);
     }
 
-    // Port numbers are not reused; names must be unique in the testbed.
-    const std::string name = Format("%d-", kBus) + std::to_string(plugged.address - 1);
-    const std::string busText = Format("%03d", kBus);
-    const std::string addressText = Format("%03d", plugged.address);
-    const std::string vid = Format("%04x", device.vendorId);
-    const std::string pid = Format("%04x", device.productId);
-    const int minor = (kBus - 1) * 128 + plugged.address - 1;
-    std::vector<std::string> attributes{"busnum",
-                                        std::to_string(kBus),
-                                        "devnum",
-                                        std::to_string(plugged.address),
-                                        "speed",
-                                        "12",
-                                        "bConfigurationValue",
-                                        "1",
-                                        "bNumConfigurations",
-                                        "1",
-                                        "idVendor",
-                                        vid,
-                                        "idProduct",
-                                        pid,
-                                        "dev",
-                                        "189:" + std::to_string(minor)};
-    for (const auto& [key, value] :
-         {std::pair{"manufacturer", &device.manufacturer}, std::pair{"product", &device.product},
-          std::pair{"serial", &device.serial}}) {
-        if (!value->empty()) {
-            attributes.insert(attributes.end(), {key, *value});
-        }
-    }
-    std::vector<std::string> properties{
-        "DEVNAME",
-        plugged.node,
-        "DEVTYPE",
-        "usb_device",
-        "DRIVER",
-        "usb",
-        "PRODUCT",
-        Format("%x", device.vendorId) + "/" + Format("%x", device.productId) + "/100",
-        "TYPE",
-        "0/0/0",
-        "BUSNUM",
-        busText,
-        "DEVNUM",
-        addressText,
-        "MAJOR",
-        "189",
-        "MINOR",
-        std::to_string(minor),
-        "ID_VENDOR_ID",
-        vid,
-        "ID_MODEL_ID",
-        pid};
-    if (!device.serial.empty()) {
-        properties.insert(properties.end(), {"ID_SERIAL_SHORT", device.serial});
-    }
-
     // libusb reads the descriptors when the "add" event arrives: the binary
     // attribute must exist before the device is announced.
     const std::string sysDir = TakeString(umockdev_testbed_get_sys_dir(impl_->testbed));
-    const std::string deviceDir = sysDir + "/devices/" + name;
-    g_mkdir_with_parents(deviceDir.c_str(), 0755);
-    const std::vector<uint8_t> descriptors = SysfsDescriptors(device);
-    std::ofstream(deviceDir + "/descriptors", std::ios::binary)
-        .write(reinterpret_cast<const char*>(descriptors.data()),
-               static_cast<std::streamsize>(descriptors.size()));
+    WriteFile(sysDir + "/devices/" + entry.name + "/descriptors", SysfsDescriptors(device));
+    // The node: a plain file that the preload library opens for the program;
+    // its mode is what SetAccessible changes.
+    WriteFile(impl_->root + plugged.node, {});
 
-    // The node itself: a plain file that umockdev's preload opens for the
-    // program; its mode is what SetAccessible changes.
-    const std::string nodeFile = impl_->root + plugged.node;
-    g_mkdir_with_parents(nodeFile.substr(0, nodeFile.rfind('/')).c_str(), 0755);
-    std::ofstream{nodeFile};
-    chmod(nodeFile.c_str(), 0666);
-
-    auto pointers = [](std::vector<std::string>& strings) {
-        std::vector<gchar*> out;
-        for (std::string& s : strings) {
-            out.push_back(s.data());
-        }
-        out.push_back(nullptr);
-        return out;
-    };
-    for (std::size_t i = 1; i < attributes.size(); i += 2) {
-        attributes[i] += '\n';  // as the kernel writes them
-    }
-    std::vector<gchar*> attributePointers = pointers(attributes);
-    std::vector<gchar*> propertyPointers = pointers(properties);
+    std::vector<std::string> attributes = Flatten(entry.attributes);
+    std::vector<std::string> properties = Flatten(entry.properties);
+    std::vector<gchar*> attributePointers = Pointers(attributes);
+    std::vector<gchar*> propertyPointers = Pointers(properties);
     plugged.sysPath =
-        TakeString(umockdev_testbed_add_devicev(impl_->testbed, "usb", name.c_str(), nullptr,
+        TakeString(umockdev_testbed_add_devicev(impl_->testbed, "usb", entry.name.c_str(), nullptr,
                                                 attributePointers.data(), propertyPointers.data()));
+    const int id = plugged.address;
     impl_->devices.emplace(id, std::move(plugged));
     return id;
 }

@@ -4,7 +4,8 @@
 // The instrument's bulk commands are answered by the simulated instrument.
 //
 // The test program must run with umockdev's preload library (umockdev-wrapper
-// in front of it); Available() says whether it does.
+// in front of it); Available() says whether it does. Make libusb contexts
+// after the bus and end them before it: its destructor unplugs everything.
 #pragma once
 
 #include <cstdint>

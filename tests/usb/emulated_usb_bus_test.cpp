@@ -288,7 +288,8 @@ TEST_F(EmulatedUsbBusTest, AnInThatNeverCompletesTimesOutAndIsDiscarded) {
 
 TEST_F(EmulatedUsbBusTest, ALateReplyWaitsInTheDeviceForTheNextIn) {
     const int id = bus_->Plug(EmulatedDevice{});
-    bus_->Instrument(id).ArmFault(SimFault{SimFaultKind::LateReply, 100});
+    // Late enough that a slow machine still times out the first IN.
+    bus_->Instrument(id).ArmFault(SimFault{SimFaultKind::LateReply, 300});
     libusb_device_handle* handle = OpenAndClaim();
     ASSERT_NE(handle, nullptr);
     EXPECT_EQ(Send(handle, kReadDetectors), 4);

@@ -11,7 +11,8 @@ for g in "${groups[@]}"; do
     case "$g" in
         base) pkgs+=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                      qt6-base-dev fonts-liberation2 fontconfig
-                     libasio-dev libcli11-dev nlohmann-json3-dev) ;;
+                     libasio-dev libcli11-dev nlohmann-json3-dev
+                     libusb-1.0-0-dev umockdev libumockdev-dev) ;;
         gui-test) pkgs+=(xvfb xauth x11-utils imagemagick) ;;
         windows) pkgs+=(cmake make g++-mingw-w64-x86-64-posix googletest wine
                         libasio-dev libcli11-dev nlohmann-json3-dev) ;;

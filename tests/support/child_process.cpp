@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -74,9 +75,18 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     std::vector<std::string> argStore{program};
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<char*> argv = Pointers(argStore);
+    // A given entry replaces an inherited one of the same name: the child
+    // would read the first of two.
     std::vector<std::string> envStore;
     for (char** e = environ; *e != nullptr; ++e) {
-        envStore.emplace_back(*e);
+        const std::string entry(*e);
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        const bool replaced = std::any_of(env.begin(), env.end(), [&](const std::string& given) {
+            return given.compare(0, name.size(), name) == 0;
+        });
+        if (!replaced) {
+            envStore.push_back(entry);
+        }
     }
     envStore.insert(envStore.end(), env.begin(), env.end());
     std::vector<char*> envp = Pointers(envStore);

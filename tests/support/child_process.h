@@ -34,7 +34,8 @@ class ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts `program args...` with its input from /dev/null. `env` entries
-    // ("NAME=value") are added to the inherited environment. A child still
+    // ("NAME=value") are added to the inherited environment, replacing an
+    // inherited entry of the same name. A child still
     // running from an earlier Start is killed first. False when it could not
     // be started.
     bool Start(const std::string& program, const std::vector<std::string>& args,

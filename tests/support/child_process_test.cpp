@@ -30,6 +30,17 @@ TEST(ChildProcess, AddedEnvironmentReachesTheChildAlongWithTheInherited) {
     EXPECT_EQ(r.out, "added kept\n");
 }
 
+TEST(ChildProcess, AGivenEntryReplacesTheInheritedOneOfTheSameName) {
+    // Not through a shell, which would take the last of two entries: the C
+    // library's getenv (as the sanitizer runtimes and preload libraries read
+    // their options) takes the first.
+    ::setenv("KORVEL_CHILD_BOTH", "inherited", 1);
+    const ChildResult r =
+        RunChild("/usr/bin/printenv", {"KORVEL_CHILD_BOTH"}, 10000, {"KORVEL_CHILD_BOTH=given"});
+    ::unsetenv("KORVEL_CHILD_BOTH");
+    EXPECT_EQ(r.out, "given\n");
+}
+
 TEST(ChildProcess, AChildThatOutlivesTheBoundIsKilledAndSaidToBe) {
     // The child would run for a minute; the bound is far shorter.
     const ChildResult r = RunChild(kShell, {"-c", "echo early; exec sleep 60"}, 300);

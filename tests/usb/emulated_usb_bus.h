@@ -4,7 +4,8 @@
 // The instrument's bulk commands are answered by the simulated instrument.
 //
 // The test program must run with umockdev's preload library (umockdev-wrapper
-// in front of it); Available() says whether it does.
+// in front of it); Available() says whether it does. Make libusb contexts
+// after the bus and end them before it: its destructor unplugs everything.
 #pragma once
 
 #include <cstdint>
@@ -37,11 +38,12 @@ struct EmulatedDevice {
 // What the handler saw on one device.
 struct EmulatedTraffic {
     int bulkOut = 0;          // OUT URBs completed
-    int bulkIn = 0;           // IN URBs completed with data
+    int bulkIn = 0;           // IN URBs completed with a packet
     int discarded = 0;        // URBs the program discarded (cancelled)
     int controlRequests = 0;  // control URBs
     int claims = 0;           // CLAIMINTERFACE
     int releases = 0;         // RELEASEINTERFACE
+    int waitingIn = 0;        // IN URBs waiting for a packet right now
 };
 
 class EmulatedUsbBus {
@@ -67,7 +69,9 @@ class EmulatedUsbBus {
     EmulatedTraffic Traffic(int id) const;
 
     // When false, opening the device node fails with EACCES (libusb:
-    // LIBUSB_ERROR_ACCESS), also for a test that runs as root.
+    // LIBUSB_ERROR_ACCESS), also for a test that runs as root: the
+    // constructor takes from its thread, and the threads and programs that
+    // thread starts later, root's power to override file permissions.
     void SetAccessible(int id, bool accessible);
 
     // Environment a child process needs to see this bus (it must run with the

@@ -48,7 +48,7 @@ TEST_F(UsbLayerTest, ListsTheCandidatesAndWritesTheRuleForThem) {
     const ChildResult given = Sweep(*bus, {"--udev-rule", "usb:abcd:12"});
     EXPECT_NE(given.out.find("ATTR{idVendor}==\"abcd\", ATTR{idProduct}==\"0012\""),
               std::string::npos);
-    EXPECT_EQ(given.out.find("7720"), std::string::npos);
+    EXPECT_EQ(given.out.find("ATTR{idProduct}==\"7720\""), std::string::npos);
 
     for (const char* bad : {"usb:1209", "usb:12345:1", "usb:1209:7720:"}) {
         const ChildResult refusedArgs = Sweep(*bus, {"--device", bad});

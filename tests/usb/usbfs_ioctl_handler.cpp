@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <set>
 
@@ -149,7 +150,13 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
             Answer(client, Submit(queue, arg));
             return TRUE;
         case USBDEVFS_DISCARDURB: {
-            const auto address = *reinterpret_cast<const uintptr_t*>(arg->data);
+            // The argument is the URB's address itself.
+            uintptr_t address = 0;
+            if (arg->data_len < static_cast<gint>(sizeof address)) {
+                Answer(client, EFAULT);
+                return TRUE;
+            }
+            std::memcpy(&address, arg->data, sizeof address);
             Answer(client, queue.Discard(address));
             return TRUE;
         }
@@ -184,6 +191,7 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
             Answer(client, error);
             return TRUE;
         }
+        case USBDEVFS_SETCONFIGURATION:
         case USBDEVFS_SETINTERFACE:
         case USBDEVFS_CLEAR_HALT:
         case USBDEVFS_RESET:

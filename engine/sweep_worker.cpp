@@ -113,6 +113,7 @@ void SweepWorker::Start() {
         // The default 50 us timer slack adds up over the 614 pauses of a pass;
         // the worker sleeps nearly all the time, so its wake-ups cost nothing.
         prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+        prctl(PR_SET_NAME, "sweep-worker", 0UL, 0UL, 0UL);
 #endif
         Run();
     });

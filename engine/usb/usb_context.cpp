@@ -4,6 +4,10 @@
 
 #include <chrono>
 
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
+
 namespace korvel::usb {
 
 struct HotplugTrampoline {
@@ -56,6 +60,9 @@ void UsbContext::SetArrivalHandler(std::function<void()> handler) {
 }
 
 void UsbContext::HandleEvents() {
+#if defined(__linux__)
+    prctl(PR_SET_NAME, "usb-events", 0UL, 0UL, 0UL);
+#endif
     // Blocks in poll() until a transfer completes, an announcement comes or
     // the destructor interrupts it; the time-out only bounds each call.
     timeval bound{10, 0};

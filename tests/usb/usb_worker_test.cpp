@@ -55,7 +55,8 @@ TEST_F(UsbLayerTest, UnplugMidTransferFailsTheLinkOnceAndAnArrivalReconnects) {
     const auto commands = [&sim] { return sim.Counters().tunes + sim.Counters().reads; };
     const uint64_t before = commands();
     sim.ArmFault({SimFaultKind::NoReply, 0, 0, kFaultForever});
-    ASSERT_TRUE(Eventually([&] { return commands() > before; }));
+    ASSERT_TRUE(
+        Eventually([&] { return commands() > before && bus->Traffic(first).waitingIn > 0; }));
     const auto pulled = std::chrono::steady_clock::now();
     bus->Unplug(first);
     ASSERT_TRUE(Eventually([&] { return state.linkUp.load() == 0; }));

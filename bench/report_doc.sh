@@ -32,9 +32,9 @@ otherwise) and measures in this order:
    worker) with an application-wide event filter and nothing changed in the product. The
    launcher puts the wall-clock time just before \`exec\` into \`KORVEL_PROBE_T0_NS\`; the probe
    prints the time once the main dialog's first paint has run. Five launches, the median.
-4. **Idle CPU with no instrument** — the real \`korvel\` with no arguments (on Linux there is no
-   instrument layer, so it finds none), 3 s to settle, then user + system time from
-   \`/proc/PID/stat\` over 10 s.
+4. **Idle CPU with no instrument** — the real \`korvel\` with no arguments (on Linux the libusb
+   layer, which finds no instrument and waits for the system to announce one), 3 s to settle,
+   then user + system time from \`/proc/PID/stat\` over 10 s.
 5. **Scanning** — the probe with \`--simulate\` presses "Submit and Start Continuous Scan",
    waits 1.5 s for data, then times 300 refreshes: each runs the dialog's 100 ms tick handler
    (\`OnTimer\`: four charts and the meter invalidated) and at once delivers the resulting paint
@@ -53,6 +53,20 @@ window thread carries most of the load (its share is in the scanning row): each 
 charts whose samples moved, and the red progress strips laid over the charts repaint only their
 newly grown segment (the chart under it copies that strip from its cached picture). The Smith
 panel is drawn only by paints that reach it. The worker itself stays well under 1 % of a core.
+
+## The USB layer
+
+Figures of the libusb layer come from an emulated bus (umockdev, as in \`tests/usb/\`), by hand:
+
+    cmake --build build --target usb_plug_bench
+    umockdev-wrapper build/bench/usb_plug_bench 5
+
+It prints the CPU of each thread while the worker waits for an instrument and while it scans,
+the time from plugging the instrument in (with the worker waiting) to a working link, and from
+pulling it mid-scan to the link-error message. While scanning, the emulation itself is costly:
+its device node always polls ready, so libusb's event loop (the \`usb-events\` thread) spins,
+and umockdev's threads (named after the program) answer every ioctl; on real hardware that
+thread sleeps in \`poll()\` between transfers. The worker's own share is the \`sweep-worker\` row.
 
 The machine is shared: a high load average in the header above inflates the wall-time figures
 (scan ratio, start-up, paint), not the CPU-time ones.

@@ -30,6 +30,8 @@ std::string ListingLine(const usb::UsbCandidate& device) {
         line += " serial \"" + Printable(device.serial) + "\"";
     if (device.accessDenied)
         line += " no access";
+    if (device.driverBound)
+        line += " driver bound";
     return line;
 }
 
@@ -71,7 +73,7 @@ int PrintUdevRule(const std::string& ids, std::ostream& out, std::ostream& err) 
         for (const usb::UsbCandidate& device : devices) {
             // A device this user may not open cannot say whether it is the
             // instrument; it is included, since that is why a rule is wanted.
-            if (!device.advertisesGuid && !device.accessDenied)
+            if (!device.advertisesGuid && (!device.accessDenied || device.driverBound))
                 continue;
             if (!device.advertisesGuid)
                 err << "korvel-sweep: " << usb::DescribeAddress(device.where)

@@ -57,17 +57,21 @@ std::vector<UsbCandidate> UsbInventory::Scan(const UsbSelector& selector) {
         if (entry == known_.end()) {
             Known fresh;
             fresh.pipes = FindBulkInterface(device).value_or(BulkInterface{});
+            fresh.driverBound = KernelDriverBound(device, fresh.pipes);
             entry = known_.emplace(where, fresh).first;
         }
         Known& known = entry->second;
         if (!IsCandidate(where, known.pipes, selector)) {
             continue;
         }
-        if (!known.probed) {
+        // A device whose interface a kernel driver holds (a serial adapter,
+        // say) is not opened unless the user named its IDs.
+        if (!known.probed && !(selector.byGuid && known.driverBound)) {
             Probe(device, where, known);
         }
         found.push_back(UsbCandidate{where, known.pipes, known.probed, refused_.count(where) != 0,
-                                     known.advertisesGuid, known.product, known.serial});
+                                     known.driverBound, known.advertisesGuid, known.product,
+                                     known.serial});
     }
     libusb_free_device_list(list, 1);
 
@@ -149,6 +153,10 @@ libusb_device_handle* UsbInventory::Open(const UsbAddress& where, int& error) {
 std::vector<UsbAddress> UsbInventory::TakeNewRefusals() {
     std::vector<UsbAddress> fresh;
     for (const UsbAddress& where : refused_) {
+        const auto entry = known_.find(where);
+        if (entry != known_.end() && entry->second.driverBound) {
+            continue;
+        }
         if (reported_.insert(where).second) {
             fresh.push_back(where);
         }

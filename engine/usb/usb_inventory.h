@@ -32,6 +32,7 @@ struct UsbCandidate {
     BulkInterface pipes;
     bool probed = false;        // strings and GUIDs were read
     bool accessDenied = false;  // the device could not be opened for lack of permission
+    bool driverBound = false;   // a kernel driver holds the interface: not the instrument
     bool advertisesGuid = false;
     std::string product;
     std::string serial;
@@ -58,7 +59,8 @@ class UsbInventory {
     struct libusb_device_handle* Open(const UsbAddress& where, int& error);
 
     // Devices refused for lack of permission since they were plugged in and
-    // not yet reported: each one once until it leaves or opens.
+    // not yet reported: each one once until it leaves or opens. One whose
+    // interface a kernel driver holds is left out: the instrument has none.
     std::vector<UsbAddress> TakeNewRefusals();
     // Records a refused open of a device that was probed before.
     void NoteRefused(const UsbAddress& where);
@@ -68,6 +70,7 @@ class UsbInventory {
   private:
     struct Known {
         BulkInterface pipes;
+        bool driverBound = false;
         bool probed = false;
         bool advertisesGuid = false;
         std::string product;

@@ -4,6 +4,10 @@
 
 #include <array>
 
+#if defined(__linux__)
+#include <unistd.h>
+#endif
+
 #include "ms_os_descriptors.h"
 
 namespace korvel::usb {
@@ -139,6 +143,7 @@ std::optional<BulkInterface> FindBulkInterface(libusb_device* device, int prefer
         const libusb_interface_descriptor& setting = entry.altsetting[0];
         BulkInterface found;
         found.number = setting.bInterfaceNumber;
+        found.configuration = config->bConfigurationValue;
         found.vendorSpecific = setting.bInterfaceClass == LIBUSB_CLASS_VENDOR_SPEC;
         for (int e = 0; e < setting.bNumEndpoints; ++e) {
             const libusb_endpoint_descriptor& endpoint = setting.endpoint[e];
@@ -159,6 +164,29 @@ std::optional<BulkInterface> FindBulkInterface(libusb_device* device, int prefer
     }
     libusb_free_config_descriptor(config);
     return best;
+}
+
+bool KernelDriverBound(libusb_device* device, const BulkInterface& pipes) {
+#if defined(__linux__)
+    // /sys/bus/usb/devices/BUS-PORT.PORT...:CONFIG.INTERFACE/driver
+    std::array<uint8_t, 8> ports{};
+    const int depth = libusb_get_port_numbers(device, ports.data(), static_cast<int>(ports.size()));
+    if (depth <= 0 || pipes.number < 0) {
+        return false;
+    }
+    std::string path =
+        "/sys/bus/usb/devices/" + std::to_string(libusb_get_bus_number(device)) + "-";
+    for (int i = 0; i < depth; ++i) {
+        path += (i > 0 ? "." : "") + std::to_string(ports[static_cast<size_t>(i)]);
+    }
+    path +=
+        ":" + std::to_string(pipes.configuration) + "." + std::to_string(pipes.number) + "/driver";
+    return access(path.c_str(), F_OK) == 0;
+#else
+    (void)device;
+    (void)pipes;
+    return false;
+#endif
 }
 
 DeviceStrings ReadDeviceStrings(libusb_device_handle* handle) {

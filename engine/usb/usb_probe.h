@@ -16,6 +16,7 @@ namespace korvel::usb {
 
 struct BulkInterface {
     int number = -1;
+    int configuration = 0;  // bConfigurationValue of the configuration it is in
     uint8_t outEndpoint = 0;
     uint8_t inEndpoint = 0;
     bool vendorSpecific = false;
@@ -26,6 +27,11 @@ struct BulkInterface {
 // before both. nullopt when the device has none or its configuration cannot
 // be read.
 std::optional<BulkInterface> FindBulkInterface(libusb_device* device, int preferred = -1);
+
+// True when a kernel driver holds interface `number` of the device (Linux,
+// read from sysfs without opening the device; false elsewhere). A USB serial
+// adapter has a vendor-specific bulk interface too, but its driver is bound.
+bool KernelDriverBound(libusb_device* device, const BulkInterface& pipes);
 
 struct DeviceStrings {
     std::string product;

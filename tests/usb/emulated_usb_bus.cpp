@@ -158,6 +158,10 @@ int EmulatedUsbBus::Plug(const EmulatedDevice& device) {
     plugged.sysPath =
         TakeString(umockdev_testbed_add_devicev(impl_->testbed, "usb", entry.name.c_str(), nullptr,
                                                 attributePointers.data(), propertyPointers.data()));
+    if (device.driverBound) {
+        g_mkdir_with_parents((sysDir + "/bus/usb/devices/" + entry.name + ":1.0/driver").c_str(),
+                             0755);
+    }
     const int id = plugged.address;
     impl_->devices.emplace(id, std::move(plugged));
     return id;

@@ -28,6 +28,9 @@ struct EmulatedDevice {
     Advert advert = Advert::kMsOs20;
     std::string interfaceGuid = "{4B6C73B2-015B-4855-8BB1-A7A6C03AFA87}";
     uint8_t interfaceClass = 0xFF;  // vendor-specific
+    // A kernel driver holds interface 0 (as a serial adapter's does): sysfs
+    // shows its driver link.
+    bool driverBound = false;
     // Every control request while descriptors are read (BOS, string 0xEE,
     // the vendor requests) stalls.
     bool stallDescriptorRequests = false;

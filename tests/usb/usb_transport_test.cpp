@@ -119,6 +119,13 @@ TEST_F(UsbLayerTest, InterruptCutsAWaitingTransferShortForGood) {
 }
 
 TEST_F(UsbLayerTest, ARefusedDeviceIsReportedOnceAndTakenWhenAccessIsGranted) {
+    // A serial adapter the user may not open either: its driver says it is
+    // no instrument, so it is not worth a word.
+    EmulatedDevice adapter = Device(Advert::kNone);
+    adapter.vendorId = 0x0403;
+    adapter.productId = 0x6001;
+    adapter.driverBound = true;
+    bus->SetAccessible(bus->Plug(adapter), false);
     const int id = bus->Plug(Device(Advert::kMsOs20));
     bus->SetAccessible(id, false);
     usb::UsbTransport& usb = Transport("usb");
@@ -131,6 +138,7 @@ TEST_F(UsbLayerTest, ARefusedDeviceIsReportedOnceAndTakenWhenAccessIsGranted) {
                           "/etc/udev/rules.d/70-korvel.rules"),
               std::string::npos)
         << notice;
+    EXPECT_EQ(notice.find("0403:6001"), std::string::npos) << notice;
     // Not again at every look.
     EXPECT_EQ(usb.CountDevices(), 0);
     EXPECT_FALSE(usb.OpenDevice());

@@ -31,10 +31,10 @@ void BulkPipe::Interrupt() {
 
 void BulkPipe::OnDone(libusb_transfer* transfer) {
     auto* self = static_cast<BulkPipe*>(transfer->user_data);
-    {
-        std::lock_guard<std::mutex> lock(self->mutex_);
-        self->completed_ = true;
-    }
+    // Notified under the lock: once the waiter sees the completion it may end
+    // the pipe, condition variable included.
+    std::lock_guard<std::mutex> lock(self->mutex_);
+    self->completed_ = true;
     self->done_.notify_all();
 }
 

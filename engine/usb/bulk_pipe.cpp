@@ -3,19 +3,12 @@
 #include <libusb.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <vector>
 
+#include "transfer_completion.h"
+
 namespace korvel::usb {
-
-namespace {
-
-// libusb ends every transfer by itself (its time-out, a cancellation, a
-// vanished device); this only bounds the wait should that ever fail.
-constexpr std::chrono::milliseconds kCompletionGrace{2000};
-
-}  // namespace
 
 BulkPipe::BulkPipe(libusb_device_handle* handle, uint8_t outEndpoint, uint8_t inEndpoint,
                    unsigned timeoutMs)
@@ -29,42 +22,31 @@ void BulkPipe::Interrupt() {
     }
 }
 
-void BulkPipe::OnDone(libusb_transfer* transfer) {
-    auto* self = static_cast<BulkPipe*>(transfer->user_data);
-    // Notified under the lock: once the waiter sees the completion it may end
-    // the pipe, condition variable included.
-    std::lock_guard<std::mutex> lock(self->mutex_);
-    self->completed_ = true;
-    self->done_.notify_all();
-}
-
 BulkPipe::Outcome BulkPipe::Transfer(uint8_t endpoint, uint8_t* data, int length,
                                      unsigned timeoutMs) {
     libusb_transfer* transfer = libusb_alloc_transfer(0);
     if (transfer == nullptr) {
         return {};
     }
-    libusb_fill_bulk_transfer(transfer, handle_, endpoint, data, length, &BulkPipe::OnDone, this,
-                              timeoutMs);
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (interrupted_) {
-        libusb_free_transfer(transfer);
-        return {};
+    TransferCompletion completion;
+    libusb_fill_bulk_transfer(transfer, handle_, endpoint, data, length,
+                              &TransferCompletion::OnDone, &completion, timeoutMs);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const int rc = interrupted_ ? LIBUSB_ERROR_INTERRUPTED : libusb_submit_transfer(transfer);
+        if (rc != LIBUSB_SUCCESS) {
+            gone_ = gone_ || rc == LIBUSB_ERROR_NO_DEVICE;
+            libusb_free_transfer(transfer);
+            return {};
+        }
+        current_ = transfer;
     }
-    completed_ = false;
-    const int rc = libusb_submit_transfer(transfer);
-    if (rc != LIBUSB_SUCCESS) {
-        gone_ = gone_ || rc == LIBUSB_ERROR_NO_DEVICE;
-        libusb_free_transfer(transfer);
-        return {};
+    completion.Wait(transfer, timeoutMs);
+    {
+        // Interrupt() may cancel it until here: it is freed only afterwards.
+        std::lock_guard<std::mutex> lock(mutex_);
+        current_ = nullptr;
     }
-    current_ = transfer;
-    const auto bound = std::chrono::milliseconds(timeoutMs) + kCompletionGrace;
-    if (!done_.wait_for(lock, bound, [this] { return completed_; })) {
-        libusb_cancel_transfer(transfer);
-        done_.wait(lock, [this] { return completed_; });
-    }
-    current_ = nullptr;
     const Outcome outcome{transfer->status, transfer->actual_length};
     libusb_free_transfer(transfer);
     gone_ = gone_ || outcome.status == LIBUSB_TRANSFER_NO_DEVICE;

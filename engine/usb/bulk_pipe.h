@@ -6,7 +6,6 @@
 // never passes for that command's reply.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -50,7 +49,6 @@ class BulkPipe {
     };
 
     Outcome Transfer(uint8_t endpoint, uint8_t* data, int length, unsigned timeoutMs);
-    static void OnDone(libusb_transfer* transfer);
     void DropStaleReplies();
 
     libusb_device_handle* handle_;
@@ -63,10 +61,8 @@ class BulkPipe {
     uint8_t room_[kReplyCapacity] = {};
 
     std::mutex mutex_;
-    std::condition_variable done_;
     bool interrupted_ = false;            // guarded by mutex_
     libusb_transfer* current_ = nullptr;  // guarded by mutex_
-    bool completed_ = false;              // guarded by mutex_
 };
 
 }  // namespace korvel::usb

@@ -2,6 +2,7 @@
 
 #include <libusb.h>
 
+#include <algorithm>
 #include <array>
 
 #if defined(__linux__)
@@ -9,6 +10,7 @@
 #endif
 
 #include "ms_os_descriptors.h"
+#include "transfer_completion.h"
 
 namespace korvel::usb {
 
@@ -27,17 +29,32 @@ constexpr uint8_t kDeviceToHostVendorInterface = 0xC1;
 constexpr uint8_t kDescriptorTypeString = 0x03;
 constexpr uint8_t kDescriptorTypeBos = 0x0F;
 
-// Bytes the device sent for a control read, empty on any failure.
+// Bytes the device sent for a control read, empty on any failure. Run
+// asynchronously on the session's event thread, like every transfer here.
 std::vector<uint8_t> ControlRead(libusb_device_handle* handle, uint8_t requestType, uint8_t request,
                                  uint16_t value, uint16_t index, uint16_t length) {
-    std::vector<uint8_t> data(length);
-    const int got = libusb_control_transfer(handle, requestType, request, value, index, data.data(),
-                                            length, kDescriptorTimeoutMs);
-    if (got <= 0) {
+    std::vector<uint8_t> buffer(LIBUSB_CONTROL_SETUP_SIZE + length);
+    libusb_fill_control_setup(buffer.data(), requestType, request, value, index, length);
+    libusb_transfer* transfer = libusb_alloc_transfer(0);
+    if (transfer == nullptr) {
         return {};
     }
-    data.resize(static_cast<size_t>(got));
-    return data;
+    TransferCompletion completion;
+    libusb_fill_control_transfer(transfer, handle, buffer.data(), &TransferCompletion::OnDone,
+                                 &completion, kDescriptorTimeoutMs);
+    if (libusb_submit_transfer(transfer) != LIBUSB_SUCCESS) {
+        libusb_free_transfer(transfer);
+        return {};
+    }
+    completion.Wait(transfer, kDescriptorTimeoutMs);
+    const bool ok = transfer->status == LIBUSB_TRANSFER_COMPLETED;
+    const int got = std::clamp(transfer->actual_length, 0, static_cast<int>(length));
+    libusb_free_transfer(transfer);
+    if (!ok || got == 0) {
+        return {};
+    }
+    return std::vector<uint8_t>(buffer.begin() + LIBUSB_CONTROL_SETUP_SIZE,
+                                buffer.begin() + LIBUSB_CONTROL_SETUP_SIZE + got);
 }
 
 std::vector<uint8_t> GetDescriptor(libusb_device_handle* handle, uint8_t type, uint8_t index,
@@ -110,17 +127,29 @@ AdvertisedGuids ReadMsOs10(libusb_device_handle* handle, int interfaceNumber) {
     return found;
 }
 
+// A string descriptor in the device's first language, as ASCII ('?' for
+// anything else); empty where it has none or cannot say.
 std::string AsciiString(libusb_device_handle* handle, uint8_t index) {
     if (index == 0) {
         return {};
     }
-    std::array<unsigned char, 256> text{};
-    const int got = libusb_get_string_descriptor_ascii(handle, index, text.data(),
-                                                       static_cast<int>(text.size()));
-    if (got <= 0) {
+    const std::vector<uint8_t> languages = GetDescriptor(handle, kDescriptorTypeString, 0, 255);
+    if (languages.size() < 4) {
         return {};
     }
-    return std::string(reinterpret_cast<const char*>(text.data()), static_cast<size_t>(got));
+    const std::vector<uint8_t> text = ControlRead(
+        handle, kDeviceToHostStandard, LIBUSB_REQUEST_GET_DESCRIPTOR,
+        static_cast<uint16_t>(kDescriptorTypeString << 8 | index), Word(languages, 2), 255);
+    if (text.size() < 2 || text[1] != kDescriptorTypeString) {
+        return {};
+    }
+    const size_t end = std::min<size_t>(text.size(), text[0]);
+    std::string ascii;
+    for (size_t at = 2; at + 1 < end; at += 2) {
+        const uint16_t unit = Word(text, at);
+        ascii += unit >= 0x20 && unit < 0x7F ? static_cast<char>(unit) : '?';
+    }
+    return ascii;
 }
 
 }  // namespace

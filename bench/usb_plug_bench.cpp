@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "emulated_usb_bus.h"
+#include "sim/sim_fault.h"
 #include "sweep_worker.h"
 #include "usb/usb_transport.h"
 
@@ -173,8 +174,15 @@ int main(int argc, char** argv) {
         restOfPass.push_back(Ms(Clock::now() - window.Last()));
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
+    // Stopping while the worker waits for a reply that never comes.
+    const int id = bus.Plug(EmulatedDevice{});
+    WaitUntil([&] { return state.linkUp.load() == 1; }, std::chrono::seconds(10));
+    bus.Instrument(id).ArmFault({korvel::SimFaultKind::NoReply, 0, 0, korvel::kFaultForever});
+    WaitUntil([&] { return bus.Traffic(id).waitingIn > 0; }, std::chrono::seconds(10));
+    const auto stopping = Clock::now();
     worker.RequestStop();
     worker.Join();
+    std::printf("stop while a reply is awaited, ms: %.1f\n", Ms(Clock::now() - stopping));
     std::printf("plug-in (worker waiting) to link up, ms: median %.1f, worst %.1f (%d rounds)\n",
                 Median(plugToLink), *std::max_element(plugToLink.begin(), plugToLink.end()),
                 rounds);

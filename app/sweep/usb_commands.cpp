@@ -35,6 +35,15 @@ std::string ListingLine(const usb::UsbCandidate& device) {
     return line;
 }
 
+// "usb:VVVV:PPPP" of a device.
+std::string IdsOf(const usb::UsbAddress& where) {
+    usb::UsbSelector ids;
+    ids.byGuid = false;
+    ids.vendorId = where.vendorId;
+    ids.productId = where.productId;
+    return usb::FormatUsbDeviceString(ids);
+}
+
 }  // namespace
 
 int ListUsbDevices(std::ostream& out, std::ostream& err) {
@@ -71,15 +80,17 @@ int PrintUdevRule(const std::string& ids, std::ostream& out, std::ostream& err) 
         const std::vector<usb::UsbCandidate> devices =
             context.Ready() ? inventory.Scan(selector) : std::vector<usb::UsbCandidate>{};
         for (const usb::UsbCandidate& device : devices) {
-            // A device this user may not open cannot say whether it is the
-            // instrument; it is included, since that is why a rule is wanted.
-            if (!device.advertisesGuid && (!device.accessDenied || device.driverBound))
-                continue;
-            if (!device.advertisesGuid)
+            if (device.advertisesGuid)
+                rule.push_back({device.where.vendorId, device.where.productId});
+        }
+        // A device this user may not open cannot say whether it is the
+        // instrument: it gets no access unless the user names it.
+        for (const usb::UsbCandidate& device : devices) {
+            if (device.accessDenied && !device.driverBound && rule.empty()) {
                 err << "korvel-sweep: " << usb::DescribeAddress(device.where)
-                    << " could not be opened; included in the rule as it may be the "
-                       "instrument\n";
-            rule.push_back({device.where.vendorId, device.where.productId});
+                    << " could not be opened to check whether it is the instrument; if it is:\n"
+                    << "  korvel-sweep --udev-rule " << IdsOf(device.where) << "\n";
+            }
         }
     }
     out << usb::UdevRules(rule);

@@ -50,6 +50,11 @@ BulkPipe::Outcome BulkPipe::Transfer(uint8_t endpoint, uint8_t* data, int length
     const Outcome outcome{transfer->status, transfer->actual_length};
     libusb_free_transfer(transfer);
     gone_ = gone_ || outcome.status == LIBUSB_TRANSFER_NO_DEVICE;
+    if (outcome.status == LIBUSB_TRANSFER_STALL) {
+        // The endpoint stays halted, for this connection and the next, until
+        // the host clears it (which also resets the data toggle).
+        libusb_clear_halt(handle_, endpoint);
+    }
     return outcome;
 }
 
@@ -73,9 +78,6 @@ int BulkPipe::Read(uint8_t* buffer, int length) {
     if (buffer == nullptr || length <= 0 || gone_) {
         return 0;
     }
-    if (haltIn_) {
-        haltIn_ = libusb_clear_halt(handle_, in_) != LIBUSB_SUCCESS;
-    }
     const Outcome out = Transfer(in_, room_, kReplyCapacity, timeoutMs_);
     switch (out.status) {
         case LIBUSB_TRANSFER_COMPLETED: {
@@ -89,12 +91,13 @@ int BulkPipe::Read(uint8_t* buffer, int length) {
             std::memcpy(buffer, room_, static_cast<size_t>(std::min(kReplyCapacity, length)));
             staleReplyDue_ = true;
             return kReplyCapacity + 1;
-        case LIBUSB_TRANSFER_STALL:
-            haltIn_ = true;
+        case LIBUSB_TRANSFER_TIMED_OUT:
+        case LIBUSB_TRANSFER_CANCELLED:
+            // The reply may still come, later.
+            lateReplyDeadline_ = std::chrono::steady_clock::now() + kLateReplyWindow;
             staleReplyDue_ = true;
             return 0;
         default:
-            // Timed out or cut short: the reply may still come, later.
             staleReplyDue_ = true;
             return 0;
     }
@@ -102,12 +105,20 @@ int BulkPipe::Read(uint8_t* buffer, int length) {
 
 void BulkPipe::DropStaleReplies() {
     for (int i = 0; i < kMaxStalePackets; ++i) {
-        const Outcome out = Transfer(in_, room_, kReplyCapacity, kDrainWaitMs);
+        // The first read waits out the window of a reply still owed.
+        const auto owed = std::chrono::ceil<std::chrono::milliseconds>(
+            lateReplyDeadline_ - std::chrono::steady_clock::now());
+        const auto waitMs =
+            i == 0 && owed.count() > 0
+                ? static_cast<unsigned>(std::min<int64_t>(owed.count(), kLateReplyWindow.count()))
+                : kDrainWaitMs;
+        const Outcome out = Transfer(in_, room_, kReplyCapacity, std::max(waitMs, kDrainWaitMs));
         if (out.status != LIBUSB_TRANSFER_COMPLETED && out.status != LIBUSB_TRANSFER_OVERFLOW) {
             break;
         }
     }
     staleReplyDue_ = false;
+    lateReplyDeadline_ = {};
 }
 
 }  // namespace korvel::usb

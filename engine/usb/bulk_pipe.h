@@ -6,6 +6,7 @@
 // never passes for that command's reply.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 
@@ -23,6 +24,9 @@ inline constexpr int kMaxCommandLength = 64;
 inline constexpr int kMaxStalePackets = 64;
 // How long a left-over reply may take to show up while draining.
 inline constexpr unsigned kDrainWaitMs = 10;
+// After a read that got no reply, how long the reply may still come: the
+// first drain (on this pipe or the next connection's) waits that long.
+inline constexpr std::chrono::milliseconds kLateReplyWindow{1000};
 
 class BulkPipe {
   public:
@@ -42,6 +46,13 @@ class BulkPipe {
     // True once a transfer found the device gone.
     bool DeviceGone() const { return gone_; }
 
+    using TimePoint = std::chrono::steady_clock::time_point;
+    // Until when a reply to a read that got none may still arrive (the
+    // epoch when none is outstanding); handed from one connection's pipe to
+    // the next, since a device keeps such a reply across a reconnection.
+    TimePoint LateReplyDeadline() const { return lateReplyDeadline_; }
+    void AwaitLateReplyUntil(TimePoint deadline) { lateReplyDeadline_ = deadline; }
+
   private:
     struct Outcome {
         int status = -1;  // libusb_transfer_status, or -1 when never submitted
@@ -56,7 +67,7 @@ class BulkPipe {
     const uint8_t in_;
     const unsigned timeoutMs_;
     bool staleReplyDue_ = true;  // a new connection may find a reply left over
-    bool haltIn_ = false;        // the IN pipe stalled: clear it before use
+    TimePoint lateReplyDeadline_{};
     bool gone_ = false;
     uint8_t room_[kReplyCapacity] = {};
 

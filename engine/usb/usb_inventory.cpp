@@ -11,6 +11,8 @@ namespace korvel::usb {
 
 namespace {
 
+constexpr int kProbeAttempts = 3;
+
 bool SameIds(const UsbAddress& where, const UsbSelector& selector) {
     return where.vendorId == selector.vendorId && where.productId == selector.productId;
 }
@@ -57,27 +59,28 @@ std::vector<UsbCandidate> UsbInventory::Scan(const UsbSelector& selector) {
         if (entry == known_.end()) {
             Known fresh;
             fresh.pipes = FindBulkInterface(device).value_or(BulkInterface{});
-            fresh.driverBound = KernelDriverBound(device, fresh.pipes);
             entry = known_.emplace(where, fresh).first;
         }
         Known& known = entry->second;
         if (!IsCandidate(where, known.pipes, selector)) {
             continue;
         }
-        // A device whose interface a kernel driver holds (a serial adapter,
-        // say) is not opened unless the user named its IDs.
-        if (!known.probed && !(selector.byGuid && known.driverBound)) {
+        // Drivers come and go (another program's claim shows as one too).
+        const bool driverBound = KernelDriverBound(device, known.pipes);
+        if (!known.probed) {
             Probe(device, where, known);
         }
         found.push_back(UsbCandidate{where, known.pipes, known.probed, refused_.count(where) != 0,
-                                     known.driverBound, known.advertisesGuid, known.product,
+                                     driverBound, known.advertisesGuid, known.product,
                                      known.serial});
+        driverBound_[where] = driverBound;
     }
     libusb_free_device_list(list, 1);
 
     // What left the bus is forgotten: a device plugged in again is new.
     std::erase_if(known_, [&](const auto& item) { return present.count(item.first) == 0; });
     std::erase_if(refused_, [&](const UsbAddress& where) { return present.count(where) == 0; });
+    std::erase_if(driverBound_, [&](const auto& item) { return present.count(item.first) == 0; });
     std::erase_if(reported_, [&](const UsbAddress& where) { return present.count(where) == 0; });
     std::sort(found.begin(), found.end(),
               [](const UsbCandidate& a, const UsbCandidate& b) { return a.where < b.where; });
@@ -109,21 +112,24 @@ void UsbInventory::Probe(libusb_device* device, const UsbAddress& where, Known& 
         refused_.insert(where);
         return;
     }
-    known.probed = true;
     if (rc != LIBUSB_SUCCESS) {
-        return;  // nothing more can be learnt about it
+        known.probed = ++known.failedProbes >= kProbeAttempts;
+        return;
     }
-    const DeviceStrings strings = ReadDeviceStrings(handle);
-    known.product = strings.product;
-    known.serial = strings.serial;
-    const AdvertisedGuids guids = ReadAdvertisedGuids(handle, known.pipes.number);
-    known.advertisesGuid = Advertises(guids, kInstrumentInterfaceGuid);
-    if (known.advertisesGuid && guids.firstInterface >= 0) {
-        // The function the GUID names carries the pipes, when it has them.
-        known.pipes = FindBulkInterface(device, guids.firstInterface).value_or(known.pipes);
-    }
+    const DeviceFacts facts = ReadDeviceFacts(handle, known.pipes.number);
     libusb_close(handle);
     NoteOpened(where);
+    // A device slow to answer just after plug-in is asked again, a few times.
+    known.probed = !facts.transient || ++known.failedProbes >= kProbeAttempts;
+    known.product = facts.product;
+    known.serial = facts.serial;
+    const std::optional<int> function =
+        FunctionAdvertising(facts.functions, kInstrumentInterfaceGuid);
+    known.advertisesGuid = function.has_value();
+    if (function && *function >= 0) {
+        // The function the GUID names carries the pipes, when it has them.
+        known.pipes = FindBulkInterface(device, *function).value_or(known.pipes);
+    }
 }
 
 libusb_device_handle* UsbInventory::Open(const UsbAddress& where, int& error) {
@@ -153,8 +159,8 @@ libusb_device_handle* UsbInventory::Open(const UsbAddress& where, int& error) {
 std::vector<UsbAddress> UsbInventory::TakeNewRefusals() {
     std::vector<UsbAddress> fresh;
     for (const UsbAddress& where : refused_) {
-        const auto entry = known_.find(where);
-        if (entry != known_.end() && entry->second.driverBound) {
+        const auto bound = driverBound_.find(where);
+        if (bound != driverBound_.end() && bound->second) {
             continue;
         }
         if (reported_.insert(where).second) {

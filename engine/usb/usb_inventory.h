@@ -70,12 +70,11 @@ class UsbInventory {
   private:
     struct Known {
         BulkInterface pipes;
-        bool driverBound = false;
         bool probed = false;
+        int failedProbes = 0;
         bool advertisesGuid = false;
         std::string product;
         std::string serial;
-        int preferredInterface = -1;
     };
 
     void Probe(libusb_device* device, const UsbAddress& where, Known& known);
@@ -83,6 +82,7 @@ class UsbInventory {
     libusb_context* context_;
     std::map<UsbAddress, Known> known_;
     std::set<UsbAddress> refused_;
+    std::map<UsbAddress, bool> driverBound_;  // as of the last scan
     std::set<UsbAddress> reported_;
 };
 

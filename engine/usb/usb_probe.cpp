@@ -29,51 +29,65 @@ constexpr uint8_t kDeviceToHostVendorInterface = 0xC1;
 constexpr uint8_t kDescriptorTypeString = 0x03;
 constexpr uint8_t kDescriptorTypeBos = 0x0F;
 
-// Bytes the device sent for a control read, empty on any failure. Run
-// asynchronously on the session's event thread, like every transfer here.
-std::vector<uint8_t> ControlRead(libusb_device_handle* handle, uint8_t requestType, uint8_t request,
-                                 uint16_t value, uint16_t index, uint16_t length) {
-    std::vector<uint8_t> buffer(LIBUSB_CONTROL_SETUP_SIZE + length);
-    libusb_fill_control_setup(buffer.data(), requestType, request, value, index, length);
-    libusb_transfer* transfer = libusb_alloc_transfer(0);
-    if (transfer == nullptr) {
-        return {};
-    }
-    TransferCompletion completion;
-    libusb_fill_control_transfer(transfer, handle, buffer.data(), &TransferCompletion::OnDone,
-                                 &completion, kDescriptorTimeoutMs);
-    if (libusb_submit_transfer(transfer) != LIBUSB_SUCCESS) {
-        libusb_free_transfer(transfer);
-        return {};
-    }
-    completion.Wait(transfer, kDescriptorTimeoutMs);
-    const bool ok = transfer->status == LIBUSB_TRANSFER_COMPLETED;
-    const int got = std::clamp(transfer->actual_length, 0, static_cast<int>(length));
-    libusb_free_transfer(transfer);
-    if (!ok || got == 0) {
-        return {};
-    }
-    return std::vector<uint8_t>(buffer.begin() + LIBUSB_CONTROL_SETUP_SIZE,
-                                buffer.begin() + LIBUSB_CONTROL_SETUP_SIZE + got);
-}
+// Control reads on one opened device. A request the device stalls is a
+// definite "no"; one that times out or fails otherwise marks the reading as
+// transient, worth repeating later.
+class DeviceReader {
+  public:
+    explicit DeviceReader(libusb_device_handle* handle) : handle_(handle) {}
+    bool Transient() const { return transient_; }
 
-std::vector<uint8_t> GetDescriptor(libusb_device_handle* handle, uint8_t type, uint8_t index,
-                                   uint16_t length) {
-    return ControlRead(handle, kDeviceToHostStandard, LIBUSB_REQUEST_GET_DESCRIPTOR,
-                       static_cast<uint16_t>(type << 8 | index), 0, length);
-}
+    // Bytes the device sent, empty when it sent none. Run asynchronously on
+    // the session's event thread, like every transfer here.
+    std::vector<uint8_t> Control(uint8_t requestType, uint8_t request, uint16_t value,
+                                 uint16_t index, uint16_t length) {
+        std::vector<uint8_t> buffer(LIBUSB_CONTROL_SETUP_SIZE + length);
+        libusb_fill_control_setup(buffer.data(), requestType, request, value, index, length);
+        libusb_transfer* transfer = libusb_alloc_transfer(0);
+        if (transfer == nullptr) {
+            transient_ = true;
+            return {};
+        }
+        TransferCompletion completion;
+        libusb_fill_control_transfer(transfer, handle_, buffer.data(), &TransferCompletion::OnDone,
+                                     &completion, kDescriptorTimeoutMs);
+        if (libusb_submit_transfer(transfer) != LIBUSB_SUCCESS) {
+            libusb_free_transfer(transfer);
+            transient_ = true;
+            return {};
+        }
+        completion.Wait(transfer, kDescriptorTimeoutMs);
+        const int status = transfer->status;
+        const int got = std::clamp(transfer->actual_length, 0, static_cast<int>(length));
+        libusb_free_transfer(transfer);
+        if (status != LIBUSB_TRANSFER_COMPLETED) {
+            transient_ = transient_ || status != LIBUSB_TRANSFER_STALL;
+            return {};
+        }
+        return std::vector<uint8_t>(buffer.begin() + LIBUSB_CONTROL_SETUP_SIZE,
+                                    buffer.begin() + LIBUSB_CONTROL_SETUP_SIZE + got);
+    }
+
+    std::vector<uint8_t> Descriptor(uint8_t type, uint8_t index, uint16_t length,
+                                    uint16_t language = 0) {
+        return Control(kDeviceToHostStandard, LIBUSB_REQUEST_GET_DESCRIPTOR,
+                       static_cast<uint16_t>(type << 8 | index), language, length);
+    }
+
+  private:
+    libusb_device_handle* handle_;
+    bool transient_ = false;
+};
 
 uint16_t Word(const std::vector<uint8_t>& bytes, size_t at) {
     return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
 }
 
-AdvertisedGuids ReadMsOs20(libusb_device_handle* handle) {
-    libusb_device_descriptor device{};
-    if (libusb_get_device_descriptor(libusb_get_device(handle), &device) != LIBUSB_SUCCESS ||
-        device.bcdUSB < kMinBosUsbVersion) {
+std::vector<InterfaceGuids> ReadMsOs20(DeviceReader& reader, uint16_t usbVersion) {
+    if (usbVersion < kMinBosUsbVersion) {
         return {};
     }
-    const std::vector<uint8_t> header = GetDescriptor(handle, kDescriptorTypeBos, 0, 5);
+    const std::vector<uint8_t> header = reader.Descriptor(kDescriptorTypeBos, 0, 5);
     if (header.size() < 5) {
         return {};
     }
@@ -81,65 +95,56 @@ AdvertisedGuids ReadMsOs20(libusb_device_handle* handle) {
     if (total < 5 || total > kMaxDescriptorLength) {
         return {};
     }
-    const std::vector<uint8_t> bos = GetDescriptor(handle, kDescriptorTypeBos, 0, total);
+    const std::vector<uint8_t> bos = reader.Descriptor(kDescriptorTypeBos, 0, total);
     const std::optional<MsOs20Location> location = FindMsOs20Platform(bos.data(), bos.size());
     if (!location || location->totalLength > kMaxDescriptorLength) {
         return {};
     }
     const std::vector<uint8_t> set =
-        ControlRead(handle, kDeviceToHostVendorDevice, location->vendorCode, 0,
-                    kMsOs20DescriptorIndex, location->totalLength);
-    AdvertisedGuids found;
-    for (InterfaceGuids& entry : ParseMsOs20DescriptorSet(set.data(), set.size())) {
-        if (entry.guids.empty()) {
-            continue;
-        }
-        if (found.guids.empty()) {
-            found.firstInterface = entry.firstInterface;
-        }
-        found.guids.insert(found.guids.end(), entry.guids.begin(), entry.guids.end());
-    }
-    return found;
+        reader.Control(kDeviceToHostVendorDevice, location->vendorCode, 0, kMsOs20DescriptorIndex,
+                       location->totalLength);
+    return ParseMsOs20DescriptorSet(set.data(), set.size());
 }
 
-AdvertisedGuids ReadMsOs10(libusb_device_handle* handle, int interfaceNumber) {
+std::vector<InterfaceGuids> ReadMsOs10(DeviceReader& reader, int interfaceNumber) {
     const std::vector<uint8_t> osString =
-        GetDescriptor(handle, kDescriptorTypeString, kMsOs10StringIndex, 0x12);
+        reader.Descriptor(kDescriptorTypeString, kMsOs10StringIndex, 0x12);
     const std::optional<uint8_t> vendorCode = MsOs10VendorCode(osString.data(), osString.size());
     if (!vendorCode || interfaceNumber < 0) {
         return {};
     }
     const auto value = static_cast<uint16_t>((interfaceNumber & 0xFF) << 8);
-    const std::vector<uint8_t> header =
-        ControlRead(handle, kDeviceToHostVendorInterface, *vendorCode, value,
-                    kMsOs10ExtendedPropertiesIndex, 10);
+    const std::vector<uint8_t> header = reader.Control(kDeviceToHostVendorInterface, *vendorCode,
+                                                       value, kMsOs10ExtendedPropertiesIndex, 10);
     const std::optional<uint32_t> total =
         MsOs10ExtendedPropertiesLength(header.data(), header.size());
     if (!total || *total > kMaxDescriptorLength) {
         return {};
     }
     const std::vector<uint8_t> properties =
-        ControlRead(handle, kDeviceToHostVendorInterface, *vendorCode, value,
-                    kMsOs10ExtendedPropertiesIndex, static_cast<uint16_t>(*total));
-    AdvertisedGuids found;
-    found.guids = ParseMsOs10ExtendedProperties(properties.data(), properties.size());
-    found.firstInterface = interfaceNumber;
-    return found;
+        reader.Control(kDeviceToHostVendorInterface, *vendorCode, value,
+                       kMsOs10ExtendedPropertiesIndex, static_cast<uint16_t>(*total));
+    InterfaceGuids function;
+    function.firstInterface = interfaceNumber;
+    function.guids = ParseMsOs10ExtendedProperties(properties.data(), properties.size());
+    if (function.guids.empty()) {
+        return {};
+    }
+    return {function};
 }
 
 // A string descriptor in the device's first language, as ASCII ('?' for
 // anything else); empty where it has none or cannot say.
-std::string AsciiString(libusb_device_handle* handle, uint8_t index) {
+std::string AsciiString(DeviceReader& reader, uint8_t index) {
     if (index == 0) {
         return {};
     }
-    const std::vector<uint8_t> languages = GetDescriptor(handle, kDescriptorTypeString, 0, 255);
+    const std::vector<uint8_t> languages = reader.Descriptor(kDescriptorTypeString, 0, 255);
     if (languages.size() < 4) {
         return {};
     }
-    const std::vector<uint8_t> text = ControlRead(
-        handle, kDeviceToHostStandard, LIBUSB_REQUEST_GET_DESCRIPTOR,
-        static_cast<uint16_t>(kDescriptorTypeString << 8 | index), Word(languages, 2), 255);
+    const std::vector<uint8_t> text =
+        reader.Descriptor(kDescriptorTypeString, index, 255, Word(languages, 2));
     if (text.size() < 2 || text[1] != kDescriptorTypeString) {
         return {};
     }
@@ -210,7 +215,17 @@ bool KernelDriverBound(libusb_device* device, const BulkInterface& pipes) {
     }
     path +=
         ":" + std::to_string(pipes.configuration) + "." + std::to_string(pipes.number) + "/driver";
-    return access(path.c_str(), F_OK) == 0;
+    // A program that claimed the interface through libusb shows as "usbfs":
+    // that is no kernel driver holding the device.
+    std::array<char, 512> target{};
+    const ssize_t length = readlink(path.c_str(), target.data(), target.size() - 1);
+    if (length < 0) {
+        return access(path.c_str(), F_OK) == 0;
+    }
+    const std::string driver(target.data(), static_cast<size_t>(length));
+    const std::string usbfs = "/usbfs";
+    return driver.size() < usbfs.size() ||
+           driver.compare(driver.size() - usbfs.size(), usbfs.size(), usbfs) != 0;
 #else
     (void)device;
     (void)pipes;
@@ -218,30 +233,34 @@ bool KernelDriverBound(libusb_device* device, const BulkInterface& pipes) {
 #endif
 }
 
-DeviceStrings ReadDeviceStrings(libusb_device_handle* handle) {
+DeviceFacts ReadDeviceFacts(libusb_device_handle* handle, int interfaceNumber) {
+    DeviceFacts facts;
     libusb_device_descriptor device{};
     if (libusb_get_device_descriptor(libusb_get_device(handle), &device) != LIBUSB_SUCCESS) {
-        return {};
+        facts.transient = true;
+        return facts;
     }
-    return DeviceStrings{AsciiString(handle, device.iProduct),
-                         AsciiString(handle, device.iSerialNumber)};
+    DeviceReader reader(handle);
+    facts.product = AsciiString(reader, device.iProduct);
+    facts.serial = AsciiString(reader, device.iSerialNumber);
+    facts.functions = ReadMsOs20(reader, device.bcdUSB);
+    if (facts.functions.empty()) {
+        facts.functions = ReadMsOs10(reader, interfaceNumber);
+    }
+    facts.transient = reader.Transient();
+    return facts;
 }
 
-AdvertisedGuids ReadAdvertisedGuids(libusb_device_handle* handle, int interfaceNumber) {
-    AdvertisedGuids found = ReadMsOs20(handle);
-    if (!found.guids.empty()) {
-        return found;
-    }
-    return ReadMsOs10(handle, interfaceNumber);
-}
-
-bool Advertises(const AdvertisedGuids& advertised, const std::string& guid) {
-    for (const std::string& candidate : advertised.guids) {
-        if (SameGuid(candidate, guid)) {
-            return true;
+std::optional<int> FunctionAdvertising(const std::vector<InterfaceGuids>& functions,
+                                       const std::string& guid) {
+    for (const InterfaceGuids& function : functions) {
+        for (const std::string& candidate : function.guids) {
+            if (SameGuid(candidate, guid)) {
+                return function.firstInterface;
+            }
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 }  // namespace korvel::usb

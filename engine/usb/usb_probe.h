@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "ms_os_descriptors.h"
+
 struct libusb_device;
 struct libusb_device_handle;
 
@@ -33,23 +35,21 @@ std::optional<BulkInterface> FindBulkInterface(libusb_device* device, int prefer
 // adapter has a vendor-specific bulk interface too, but its driver is bound.
 bool KernelDriverBound(libusb_device* device, const BulkInterface& pipes);
 
-struct DeviceStrings {
-    std::string product;
+// What an opened device tells about itself.
+struct DeviceFacts {
+    std::string product;  // ASCII; empty where it has none or cannot say
     std::string serial;
+    // The interface GUIDs its Microsoft OS 2.0 descriptors advertise, else
+    // those of its Microsoft OS 1.0 descriptors for the interface asked about.
+    std::vector<InterfaceGuids> functions;
+    // A request timed out or failed (not a stall): worth asking again.
+    bool transient = false;
 };
-// ASCII strings of the device; empty where it has none or cannot say.
-DeviceStrings ReadDeviceStrings(libusb_device_handle* handle);
+DeviceFacts ReadDeviceFacts(libusb_device_handle* handle, int interfaceNumber);
 
-struct AdvertisedGuids {
-    std::vector<std::string> guids;  // normalised
-    int firstInterface = -1;         // the function they belong to, -1: whole device
-};
-// The GUIDs advertised through Microsoft OS 2.0 descriptors, else through
-// Microsoft OS 1.0 descriptors of interface `interfaceNumber`. A device that
-// stalls or fails the requests advertises nothing.
-AdvertisedGuids ReadAdvertisedGuids(libusb_device_handle* handle, int interfaceNumber);
-
-// True when `guid` is among the advertised ones.
-bool Advertises(const AdvertisedGuids& advertised, const std::string& guid);
+// The first interface of the function that advertises `guid` (-1: the
+// whole device); nullopt when none does.
+std::optional<int> FunctionAdvertising(const std::vector<InterfaceGuids>& functions,
+                                       const std::string& guid);
 
 }  // namespace korvel::usb

@@ -42,7 +42,10 @@ int UsbTransport::CountDevices() {
         return 0;
     }
     const int count = static_cast<int>(inventory_.Matching(selector_).size());
-    NoteRefusals();
+    // A refused device is worth a word only while no instrument is found.
+    if (count == 0) {
+        NoteRefusals();
+    }
     return count;
 }
 
@@ -58,8 +61,8 @@ bool UsbTransport::OpenDevice() {
         }
     }
     const std::vector<UsbCandidate> matching = inventory_.Matching(selector_);
-    NoteRefusals();
     if (matching.empty()) {
+        NoteRefusals();
         return false;
     }
     const UsbCandidate& first = matching.front();
@@ -74,7 +77,9 @@ bool UsbTransport::OpenDevice() {
     libusb_set_auto_detach_kernel_driver(handle, 1);
     const int claim = libusb_claim_interface(handle, first.pipes.number);
     if (claim != LIBUSB_SUCCESS) {
-        if (claim == LIBUSB_ERROR_BUSY && !busyShown_) {
+        // macOS says ACCESS when another program or driver holds it.
+        const bool held = claim == LIBUSB_ERROR_BUSY || claim == LIBUSB_ERROR_ACCESS;
+        if (held && !busyShown_) {
             busyShown_ = true;
             AddNotice("USB device " + DescribeAddress(first.where) +
                       " is in use by another program.");
@@ -88,6 +93,7 @@ bool UsbTransport::OpenDevice() {
     openAddress_ = first.where;
     auto pipe = std::make_unique<BulkPipe>(handle, first.pipes.outEndpoint, first.pipes.inEndpoint,
                                            timeoutMs_);
+    pipe->AwaitLateReplyUntil(lateReplyDeadline_);
     std::lock_guard<std::mutex> lock(interruptMutex_);
     if (interrupted_) {
         pipe->Interrupt();
@@ -112,6 +118,7 @@ void UsbTransport::CloseDevice() {
     if (handle_ == nullptr) {
         return;
     }
+    lateReplyDeadline_ = pipe_->LateReplyDeadline();
     {
         std::lock_guard<std::mutex> lock(interruptMutex_);
         pipe_.reset();

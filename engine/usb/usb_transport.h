@@ -48,6 +48,8 @@ class UsbTransport final : public DeviceTransport {
     int claimed_ = -1;
     UsbAddress openAddress_;
     std::unique_ptr<BulkPipe> pipe_;
+    // A reply the last connection still waited for may come on the next one.
+    BulkPipe::TimePoint lateReplyDeadline_{};
     std::string notices_;
     bool contextErrorShown_ = false;
     bool busyShown_ = false;

@@ -42,6 +42,10 @@ int EmulatedUrbQueue::Submit(EmulatedUrb urb) {
         BulkOut(urb);
         return 0;
     }
+    if (haltIn_) {
+        Complete(std::move(urb), -EPIPE, 0);
+        return 0;
+    }
     waitingIn_.push_back(std::move(urb));
     Deliver();
     return 0;
@@ -168,6 +172,15 @@ bool EmulatedUrbQueue::Present() const {
     return present_;
 }
 
+void EmulatedUrbQueue::HaltIn() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    haltIn_ = true;
+}
+void EmulatedUrbQueue::ClearHalt(unsigned endpoint) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (endpoint == kEmulatedBulkIn)
+        haltIn_ = false;
+}
 void EmulatedUrbQueue::CountClaim() {
     std::lock_guard<std::mutex> lock(mutex_);
     ++traffic_.claims;

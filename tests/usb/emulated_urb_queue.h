@@ -47,6 +47,8 @@ class EmulatedUrbQueue {
     void Unplug();
     bool Present() const;
 
+    void HaltIn();
+    void ClearHalt(unsigned endpoint);
     void CountClaim();
     void CountRelease();
     EmulatedTraffic Traffic() const;
@@ -67,6 +69,7 @@ class EmulatedUrbQueue {
     const std::shared_ptr<SimInstrument> instrument_;
     mutable std::mutex mutex_;
     bool present_ = true;
+    bool haltIn_ = false;
     std::deque<EmulatedUrb> waitingIn_;
     std::deque<EmulatedUrb> done_;
     std::deque<Packet> packets_;

@@ -194,6 +194,11 @@ EmulatedTraffic EmulatedUsbBus::Traffic(int id) const {
     return impl_->Find(id).queue->Traffic();
 }
 
+void EmulatedUsbBus::HaltIn(int id) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->Find(id).queue->HaltIn();
+}
+
 void EmulatedUsbBus::SetAccessible(int id, bool accessible) {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     const std::string path = impl_->root + impl_->Find(id).node;

@@ -76,6 +76,9 @@ class EmulatedUsbBus {
     // constructor takes from its thread, and the threads and programs that
     // thread starts later, root's power to override file permissions.
     void SetAccessible(int id, bool accessible);
+    // Stalls the bulk IN endpoint: every IN URB fails with -EPIPE until the
+    // program clears the halt.
+    void HaltIn(int id);
 
     // Environment a child process needs to see this bus (it must run with the
     // preload library too), as "NAME=value" strings.

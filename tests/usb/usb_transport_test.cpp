@@ -98,6 +98,31 @@ TEST_F(UsbLayerTest, RepliesOfTheWrongSizeOrTooLateNeverPassForTheNextOne) {
     }
 }
 
+TEST_F(UsbLayerTest, ALateReplyOrAStallIsClearedAcrossAReconnection) {
+    const int id = bus->Plug(Device(Advert::kMsOs20));
+    usb::UsbTransport& usb = Transport("usb", 200);
+    ASSERT_TRUE(usb.OpenDevice());
+    Bytes own, got;
+    ASSERT_EQ(Exchange(usb, ReadDetectorsCommand(900), &own), 18);
+    // The reply to record 5 comes after its time-out and after the worker has
+    // dropped the link and opened it again: it must not pass for record 900's.
+    bus->Instrument(id).ArmFault({SimFaultKind::LateReply, 900});
+    EXPECT_EQ(Exchange(usb, ReadDetectorsCommand(5)), 0);
+    usb.CloseDevice();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_TRUE(usb.OpenDevice());
+    EXPECT_EQ(Exchange(usb, ReadDetectorsCommand(900), &got), 18);
+    // Bytes 10 to 17: the record's calibration words (the rest is live noise).
+    EXPECT_EQ(Bytes(got.begin() + 10, got.end()), Bytes(own.begin() + 10, own.end()));
+    // A stalled IN endpoint fails one exchange; the halt is cleared, so the
+    // next connection works.
+    bus->HaltIn(id);
+    EXPECT_EQ(Exchange(usb, ReadDetectorsCommand(900)), 0);
+    usb.CloseDevice();
+    ASSERT_TRUE(usb.OpenDevice());
+    EXPECT_EQ(Exchange(usb, ReadDetectorsCommand(900)), 18);
+}
+
 TEST_F(UsbLayerTest, InterruptCutsAWaitingTransferShortForGood) {
     const int id = bus->Plug(Device(Advert::kMsOs20));
     usb::UsbTransport& usb = Transport("usb");
@@ -148,9 +173,17 @@ TEST_F(UsbLayerTest, ARefusedDeviceIsReportedOnceAndTakenWhenAccessIsGranted) {
     EXPECT_EQ(usb.CountDevices(), 1);
     EXPECT_TRUE(usb.OpenDevice());
     EXPECT_EQ(usb.TakeNotice(), "");
+    // Another refused device is not worth a word while the instrument works.
+    // (The emulation serves one open of a node at a time: close it first.)
+    usb.CloseDevice();
+    EmulatedDevice reader = Device(Advert::kNone);
+    reader.productId = 0x609C;
+    bus->SetAccessible(bus->Plug(reader), false);
+    usb::UsbTransport& fresh = Transport("usb");
+    EXPECT_EQ(fresh.CountDevices(), 1);
+    EXPECT_EQ(fresh.TakeNotice(), "");
 
     // By IDs the device counts, but the open is refused: said once too.
-    usb.CloseDevice();
     bus->SetAccessible(id, false);
     usb::UsbTransport& byIds = Transport("usb:1209:7720");
     EXPECT_EQ(byIds.CountDevices(), 1);

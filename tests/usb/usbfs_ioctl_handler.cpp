@@ -191,9 +191,15 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
             Answer(client, error);
             return TRUE;
         }
+        case USBDEVFS_CLEAR_HALT: {
+            Data value = Resolve(arg, 0, sizeof(unsigned int));
+            if (value)
+                queue.ClearHalt(*reinterpret_cast<unsigned int*>(value->data));
+            Answer(client, value ? 0 : EFAULT);
+            return TRUE;
+        }
         case USBDEVFS_SETCONFIGURATION:
         case USBDEVFS_SETINTERFACE:
-        case USBDEVFS_CLEAR_HALT:
         case USBDEVFS_RESET:
             Answer(client, 0);
             return TRUE;

@@ -125,7 +125,8 @@ TEST_F(UsbLayerTest, ALateReplyOrAStallIsClearedAcrossAReconnection) {
 
 TEST_F(UsbLayerTest, InterruptCutsAWaitingTransferShortForGood) {
     const int id = bus->Plug(Device(Advert::kMsOs20));
-    usb::UsbTransport& usb = Transport("usb");
+    // A time-out far longer than the cut may take even on a loaded machine.
+    usb::UsbTransport& usb = Transport("usb", 20000);
     ASSERT_TRUE(usb.OpenDevice());
     bus->Instrument(id).ArmFault({SimFaultKind::NoReply});
     const Bytes command = ReadDetectorsCommand(5);
@@ -137,8 +138,8 @@ TEST_F(UsbLayerTest, InterruptCutsAWaitingTransferShortForGood) {
     const auto start = std::chrono::steady_clock::now();
     uint8_t room[64];
     EXPECT_EQ(usb.ReadBlock(room, 64), 0);
-    // Well before the 1000 ms time-out.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+    // Well before the time-out.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     stopper.join();
     EXPECT_EQ(Exchange(usb, ReadDetectorsCommand(5)), 0);
 }

@@ -40,7 +40,8 @@ TEST_F(UsbLayerTest, AScanPassOverUsbIsByteForByteThePassOverTheSimulator) {
 
 TEST_F(UsbLayerTest, UnplugMidTransferFailsTheLinkOnceAndAnArrivalReconnects) {
     const int first = bus->Plug(EmulatedDevice{});
-    usb::UsbTransport& usb = Transport("usb");
+    // A time-out far longer than an unplug may take even on a loaded machine.
+    usb::UsbTransport& usb = Transport("usb", 20000);
     MeasurementState state;
     state.scanRequest = 1;
     RecordingWindow window;
@@ -60,8 +61,8 @@ TEST_F(UsbLayerTest, UnplugMidTransferFailsTheLinkOnceAndAnArrivalReconnects) {
     const auto pulled = std::chrono::steady_clock::now();
     bus->Unplug(first);
     ASSERT_TRUE(Eventually([&] { return state.linkUp.load() == 0; }));
-    // At once, not after the 1000 ms time-out.
-    EXPECT_LT(std::chrono::steady_clock::now() - pulled, std::chrono::milliseconds(900));
+    // At once, not after the time-out.
+    EXPECT_LT(std::chrono::steady_clock::now() - pulled, std::chrono::seconds(10));
 
     // The worker now waits for an arrival (its clock would wait an hour for
     // anything else); plugging in is enough.

@@ -4,6 +4,7 @@
 
 #include "device_string.h"
 #include "program_options.h"
+#include "record/replay_device.h"
 
 namespace korvel {
 
@@ -26,7 +27,13 @@ void DeclareCommandLine(ProgramOptions& app, CommandLine& out) {
             return std::string(
                 "needs sim, usb, usb:VVVV:PPPP[:SERIAL], unix:PATH or tcp:HOST:PORT");
         }
-        if (!CheckDeviceString(device, error)) {
+        // A recording's contents are checked when the window starts, which
+        // shows what is wrong with it.
+        if (IsReplayDevice(device)) {
+            if (device.size() == std::string(kReplayPrefix).size()) {
+                return std::string("replay needs a file: replay:FILE");
+            }
+        } else if (!CheckDeviceString(device, error)) {
             return error;
         }
         *deviceGiven = true;
@@ -40,8 +47,18 @@ void DeclareCommandLine(ProgramOptions& app, CommandLine& out) {
                    "usb: the USB instrument (found by its interface GUID)\n"
                    "usb:VVVV:PPPP[:SERIAL]: the USB device with these IDs\n"
                    "unix:PATH: an instrument process on the Unix socket PATH\n"
-                   "tcp:HOST:PORT: an instrument process at HOST:PORT",
+                   "tcp:HOST:PORT: an instrument process at HOST:PORT\n"
+                   "replay:FILE: play back a recording made with --record",
                    setDevice);
+    AddValueOption(app, "--record", "FILE",
+                   "write every exchange with the instrument to FILE (JSON Lines)",
+                   [&out](const std::string& path) {
+                       if (path.empty()) {
+                           return std::string("needs a file name");
+                       }
+                       out.recordPath = path;
+                       return std::string();
+                   });
     AddSwitch(app, "--enable-calibration",
               "enable \"Zo Calebration\" and \"Pin Calebration\" (only with\n"
               "a 50 ohm reference load and a calibrated signal source)",

@@ -12,8 +12,11 @@ namespace korvel {
 
 struct CommandLine {
     // Instrument: "" for the platform's own instrument layer, "sim" for the
-    // built-in simulated instrument, "unix:PATH" or "tcp:HOST:PORT".
+    // built-in simulated instrument, "unix:PATH", "tcp:HOST:PORT" or
+    // "replay:FILE" (the file is read when the window starts: a bad one is
+    // shown there, not refused here).
     std::string device;
+    std::string recordPath;  // not empty: record the instrument's traffic there
     bool enableCalibration = false;
     bool help = false;
     std::string error;  // not empty: the arguments were refused

@@ -1,11 +1,14 @@
 #include "korvel_app.h"
 
 #include <QFileInfo>
+#include <QMessageBox>
 #include <clocale>
 #include <memory>
 
 #include "about_dlg.h"
+#include "app_title.h"
 #include "korvel_dlg.h"
+#include "record/recording_transport.h"
 #include "sim/sim_transport.h"
 #include "sim_bench_operator.h"
 
@@ -19,12 +22,16 @@ CKORVELApp::CKORVELApp(int& argc, char** argv) : QApplication(argc, argv) {
     std::setlocale(LC_NUMERIC, "C");
 }
 
+void CKORVELApp::ShowStartupProblem(const std::string& text) {
+    QMessageBox::warning(nullptr, ApplicationTitle(), QString::fromStdString(text));
+}
+
 int CKORVELApp::InitInstance(const CommandLine& options, DeviceTransport& transport) {
     MeasurementState state;
     SteadyClock clock;
     DialogOptions dialogOptions;
     dialogOptions.enableCalibration = options.enableCalibration;
-    if (auto* sim = dynamic_cast<SimTransport*>(&transport)) {
+    if (auto* sim = dynamic_cast<SimTransport*>(&Unrecorded(transport))) {
         // The simulated bench follows what the calibration prompts ask for.
         dialogOptions.wrapWorkerWindow = [sim](WorkerWindow& window) {
             return std::make_unique<SimBenchOperator>(window, sim->Instrument());

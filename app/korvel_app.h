@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <string>
 
 #include "command_line.h"
 #include "device_transport.h"
@@ -18,6 +19,10 @@ class CKORVELApp : public QApplication {
     // Runs the main window on `transport` until it closes; returns the
     // process exit code.
     int InitInstance(const CommandLine& options, DeviceTransport& transport);
+
+    // A problem found before the window opens (such as a recording that
+    // cannot be replayed), in a message box the user dismisses.
+    static void ShowStartupProblem(const std::string& text);
 };
 
 }  // namespace korvel

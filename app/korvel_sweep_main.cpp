@@ -5,6 +5,7 @@
 
 #include "clock.h"
 #include "device_string.h"
+#include "record/recording_transport.h"
 #include "sweep/sweep_options.h"
 #include "sweep/sweep_run.h"
 #if !defined(_WIN32)
@@ -30,10 +31,18 @@ int main(int argc, char** argv) {
         return PrintUdevRule(parsed.options->udevRuleIds, std::cout, std::cerr);
 #endif
     std::string error;
-    const auto transport = korvel::MakeTransport(parsed.options->device, error);
+    auto transport = korvel::MakeTransport(parsed.options->device, error);
     if (!transport) {
         std::cerr << "korvel-sweep: --device: " << error << "\n" << SweepUsage();
         return kExitUsage;
+    }
+    if (!parsed.options->recordPath.empty()) {
+        transport = korvel::MakeRecordingTransport(std::move(transport), parsed.options->recordPath,
+                                                   "korvel-sweep", parsed.options->device, error);
+        if (!transport) {
+            std::cerr << "korvel-sweep: --record: " << error << "\n";
+            return kExitUsage;
+        }
     }
     korvel::SteadyClock clock;
     return RunSweep(*parsed.options, *transport, clock, std::cout, std::cerr);

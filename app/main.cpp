@@ -1,11 +1,15 @@
 // korvel: the desktop front-end for the KDX7720C HF antenna analyzer.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "command_line.h"
 #include "device_string.h"
 #include "korvel_app.h"
+#include "no_instrument_transport.h"
+#include "record/recording_transport.h"
+#include "record/replay_device.h"
 
 namespace {
 
@@ -44,11 +48,29 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::string error;
-    const auto transport = korvel::MakeTransport(options.device, error);
+    std::string startupProblem;
+    auto transport = korvel::MakeTransport(options.device, error);
+    if (!transport && korvel::IsReplayDevice(options.device)) {
+        // A recording that cannot be replayed is shown in the window, which
+        // then starts with no instrument.
+        startupProblem = error;
+        transport = std::make_unique<korvel::NoInstrumentTransport>();
+    }
     if (!transport) {
         std::fprintf(stderr, "korvel: %s\n", error.c_str());
         return korvel::kExitUsage;
     }
+    if (!options.recordPath.empty()) {
+        transport = korvel::MakeRecordingTransport(std::move(transport), options.recordPath,
+                                                   "korvel", options.device, error);
+        if (!transport) {
+            std::fprintf(stderr, "korvel: --record: %s\n", error.c_str());
+            return korvel::kExitUsage;
+        }
+    }
     korvel::CKORVELApp app(argc, argv);
+    if (!startupProblem.empty()) {
+        korvel::CKORVELApp::ShowStartupProblem(startupProblem);
+    }
     return app.InitInstance(options, *transport);
 }

@@ -1,6 +1,7 @@
 #include "device_string.h"
 
 #include "platform_transport.h"
+#include "record/replay_device.h"
 #include "sim/sim_transport.h"
 #include "stream/stream_transport.h"
 #include "usb/usb_device_string.h"
@@ -45,6 +46,9 @@ bool CheckDeviceString(const std::string& device, std::string& error) {
         StreamEndpoint endpoint;
         return ParseStreamEndpoint(device, endpoint, error);
     }
+    if (IsReplayDevice(device)) {
+        return CheckReplayDevice(device, error);
+    }
     if (usb::LooksLikeUsbDevice(device)) {
         return CheckUsbString(device, error);
     }
@@ -66,6 +70,9 @@ std::unique_ptr<DeviceTransport> MakeTransport(const std::string& device, std::s
             return nullptr;
         }
         return std::make_unique<StreamTransport>(endpoint);
+    }
+    if (IsReplayDevice(device)) {
+        return MakeReplayTransport(device, error, simClock);
     }
     if (usb::LooksLikeUsbDevice(device)) {
         if (!CheckUsbString(device, error)) {

@@ -4,6 +4,7 @@
 //   "tcp:HOST:PORT"  an instrument process over TCP
 //   "usb"            the USB device that advertises the instrument's GUID
 //   "usb:VVVV:PPPP[:SERIAL]"  the USB device with these IDs (not on Windows)
+//   "replay:FILE"    a recording of an instrument's traffic, played back
 //   ""               the platform's own instrument layer ("usb")
 #pragma once
 
@@ -18,11 +19,13 @@ namespace korvel {
 inline constexpr const char* kSimDevice = "sim";
 
 // True for a string MakeTransport takes ("" included); false with a message
-// in `error` otherwise. Nothing is opened.
+// in `error` otherwise. Nothing is opened; a recording to replay is read
+// and checked whole.
 bool CheckDeviceString(const std::string& device, std::string& error);
 
 // Returns null with a message in `error` for a string it cannot use. The
-// simulated instrument's time-outs advance `simClock` when one is given.
+// simulated instrument's (and a replay's) time-outs advance `simClock` when
+// one is given.
 std::unique_ptr<DeviceTransport> MakeTransport(const std::string& device, std::string& error,
                                                Clock* simClock = nullptr);
 

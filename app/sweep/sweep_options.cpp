@@ -97,7 +97,7 @@ bool ParseRange(const std::string& text, SweepRange& out, std::string& error) {
 void DeclareSweepOptions(ProgramOptions& app, SweepOptions& o) {
     AddValueOption(app, "--device", "DEVICE",
                    "instrument: sim (built-in simulator), usb, usb:VVVV:PPPP[:SERIAL],\n"
-                   "unix:PATH, tcp:HOST:PORT; default: the platform's own\n"
+                   "unix:PATH, tcp:HOST:PORT, replay:FILE; default: the platform's own\n"
                    "instrument layer (usb)",
                    [&o](const std::string& v) {
                        std::string error;
@@ -106,6 +106,15 @@ void DeclareSweepOptions(ProgramOptions& app, SweepOptions& o) {
                        }
                        o.device = v;
                        return std::string();
+                   });
+    AddValueOption(app, "--record", "FILE",
+                   "write every exchange with the instrument to FILE (JSON Lines);\n"
+                   "--device replay:FILE plays it back",
+                   [&o](const std::string& v) {
+                       if (v.empty())
+                           return "needs a file name";
+                       o.recordPath = v;
+                       return "";
                    });
     AddValueOption(app, "--smith", "KHZ", "Smith frequency, 1000 to 50000 kHz (default 14270)",
                    [&o](const std::string& v) {

@@ -26,7 +26,8 @@ struct SweepRange {
 };
 
 struct SweepOptions {
-    std::string device;  // "" = the platform's own instrument layer
+    std::string device;      // "" = the platform's own instrument layer
+    std::string recordPath;  // not empty: record the instrument's traffic there
     uint32_t smithKHz = 14270;
     double cableM = 0.0;
     SweepRange ranges[3] = {{6.1f, 7.9f}, {13.1f, 14.9f}, {20.1f, 21.9f}};

@@ -26,6 +26,21 @@ TEST(CommandLine, DeviceChoices) {
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
 }
 
+TEST(CommandLine, RecordingAndReplay) {
+    // The recording itself is read when the window starts, which shows what
+    // is wrong with it; only a missing file name is refused here.
+    const auto replay = ParseCommandLine({"--device", "replay:/no/such/recording.jsonl"});
+    EXPECT_TRUE(replay.error.empty()) << replay.error;
+    EXPECT_EQ(replay.device, "replay:/no/such/recording.jsonl");
+    EXPECT_NE(ParseCommandLine({"--device", "replay:"}).error.find("replay:FILE"),
+              std::string::npos);
+    const auto record = ParseCommandLine({"--simulate", "--record", "traffic.jsonl"});
+    EXPECT_TRUE(record.error.empty());
+    EXPECT_EQ(record.recordPath, "traffic.jsonl");
+    EXPECT_EQ(ParseCommandLine({}).recordPath, "");
+    EXPECT_NE(ParseCommandLine({"--record", ""}).error.find("--record"), std::string::npos);
+}
+
 TEST(CommandLine, BadArgumentsAreRefusedWithAReason) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"--device"},

@@ -90,23 +90,6 @@ TEST(BridgeCommandFilter, RefusesFramesThatHoldNoCommand) {
     }
 }
 
-TEST(BridgeCommandFilter, OnceRefusedNothingElseComesOut) {
-    CommandFilter filter;
-    auto bytes = Framed(kTune);
-    const auto bad = Framed({0x01, 0x02});
-    const auto good = Framed(kRead);
-    bytes.insert(bytes.end(), bad.begin(), bad.end());
-    bytes.insert(bytes.end(), good.begin(), good.end());
-    FeedAll(filter, bytes);
-    FeedAll(filter, good);
-    std::vector<uint8_t> command;
-    std::string why;
-    // Not even the good command before the fault: the connection ends.
-    EXPECT_EQ(filter.Next(command, why), CommandFilter::Verdict::Refused);
-    EXPECT_EQ(filter.Next(command, why), CommandFilter::Verdict::Refused);
-    EXPECT_TRUE(filter.Refused());
-}
-
 TEST(BridgeCommandFilter, LimitsCommandsSentAheadOfTheirReplies) {
     CommandFilter filter;
     const auto frame = Framed(kRead);
@@ -121,19 +104,6 @@ TEST(BridgeCommandFilter, LimitsCommandsSentAheadOfTheirReplies) {
     EXPECT_FALSE(filter.Refused());
     FeedAll(filter, frame);
     EXPECT_TRUE(filter.Refused());
-}
-
-TEST(BridgeCommandFilter, KeepsAnUnfinishedFrameUntilItCompletes) {
-    CommandFilter filter;
-    const auto frame = Framed(kTune);
-    filter.Feed(frame.data(), 5);
-    std::vector<uint8_t> command;
-    std::string why;
-    EXPECT_EQ(filter.Next(command, why), CommandFilter::Verdict::NeedMore);
-    EXPECT_EQ(filter.Unfinished(), 5u);
-    filter.Feed(frame.data() + 5, frame.size() - 5);
-    EXPECT_EQ(filter.Next(command, why), CommandFilter::Verdict::Command);
-    EXPECT_EQ(command, kTune);
 }
 
 }  // namespace

@@ -67,6 +67,14 @@ bool ParseBridgeCommandLine(const std::vector<std::string>& args, BridgeCommandL
         error = "--listen unix:PATH or --listen tcp:HOST:PORT is required.";
         return false;
     }
+    // Serving itself would only relay its own commands back to itself.
+    StreamEndpoint device;
+    std::string ignored;
+    if (ParseStreamEndpoint(c.device, device, ignored) &&
+        device.ToString() == c.listen.ToString()) {
+        error = "--device and --listen name the same endpoint.";
+        return false;
+    }
     if (!c.allowRemote && !IsLocalOnly(c.listen, error)) {
         error = "--listen: " + error + ".";
         return false;

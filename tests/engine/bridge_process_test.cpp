@@ -92,6 +92,7 @@ TEST(BridgeProcess, BadArgumentsExit64) {
          {std::vector<std::string>{"--device", "sim"},
           {"--device", "bogus", "--listen", "unix:/tmp/korvel-unused.sock"},
           {"--listen", "tcp:127.0.0.1:0"},
+          {"--device", "unix:/tmp/korvel-self.sock", "--listen", "unix:/tmp/korvel-self.sock"},
           {"--listen", "unix:/tmp/korvel-unused.sock", "--allow-remote=yes"}}) {
         EXPECT_EQ(testing::RunChild(KORVEL_BRIDGE_PATH, args, kStartMs).exitCode, 64)
             << args.back();

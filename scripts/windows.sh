@@ -56,9 +56,10 @@ for exe in "${tests[@]}"; do
 done
 
 # The console tools as Windows processes: korvel-sweep finds no instrument on
-# the device-interface layer (exit 2), then sweeps korvel-sim over TCP.
+# the device-interface layer (exit 2), then sweeps korvel-sim over TCP, directly
+# and through korvel-bridge.
 app="$dir/korvel/app"
-echo "windows.sh: korvel-sweep and korvel-sim under Wine"
+echo "windows.sh: korvel-sweep, korvel-sim and korvel-bridge under Wine"
 set +e
 (cd "$app" && timeout 120 wine korvel-sweep.exe --timeout 1 >/dev/null 2>&1)
 rc=$?
@@ -75,6 +76,17 @@ trap 'kill "$sim" 2>/dev/null || true' EXIT
 report="$(cd "$app" && timeout 300 wine korvel-sweep.exe --device "tcp:127.0.0.1:$port" \
     --disable 1 --disable 2 --passes 1 --timeout 30)" || true
 grep -q '^# smith.r=' <<<"$report" || failed+=(korvel-sweep-over-tcp)
+# The same through korvel-bridge in front of korvel-sim.
+bport=$((port + 1))
+(cd "$app" && exec wine korvel-bridge.exe --device "tcp:127.0.0.1:$port" \
+    --listen "tcp:127.0.0.1:$bport") >/dev/null 2>&1 &
+bridge=$!
+trap 'kill "$sim" "$bridge" 2>/dev/null || true' EXIT
+report="$(cd "$app" && timeout 300 wine korvel-sweep.exe --device "tcp:127.0.0.1:$bport" \
+    --disable 1 --disable 2 --passes 1 --timeout 30)" || true
+grep -q '^# smith.r=' <<<"$report" || failed+=(korvel-sweep-through-korvel-bridge)
+kill "$bridge" 2>/dev/null || true
+wait "$bridge" 2>/dev/null || true
 kill "$sim" 2>/dev/null || true
 wait "$sim" 2>/dev/null || true
 trap - EXIT

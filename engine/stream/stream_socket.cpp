@@ -89,7 +89,10 @@ bool ConnectTo(const Endpoint& target, TimedIo& io, int timeoutMs, Socket& socke
     return true;
 }
 
-bool BindAndListen(const Endpoint& target, bool tcp, Acceptor& acceptor, std::string& error) {
+// `ownerOnlyPath`: a Unix socket file made owner-only between bind and
+// listen, while connections are still refused.
+bool BindAndListen(const Endpoint& target, bool tcp, Acceptor& acceptor, std::string& error,
+                   const std::string& ownerOnlyPath = {}) {
     std::error_code ec;
     acceptor.close(ec);
     acceptor.open(target.protocol(), ec);
@@ -101,6 +104,11 @@ bool BindAndListen(const Endpoint& target, bool tcp, Acceptor& acceptor, std::st
     }
     if (!ec) {
         acceptor.bind(target, ec);
+    }
+    if (!ec && !ownerOnlyPath.empty()) {
+        std::filesystem::permissions(
+            ownerOnlyPath, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+            std::filesystem::perm_options::replace, ec);
     }
     if (!ec) {
         acceptor.listen(asio::socket_base::max_listen_connections, ec);
@@ -195,14 +203,16 @@ bool Connect(const StreamEndpoint& endpoint, TimedIo& io, int timeoutMs, Socket&
     return false;
 }
 
-bool Listen(const StreamEndpoint& endpoint, Acceptor& acceptor, std::string& error) {
+bool Listen(const StreamEndpoint& endpoint, Acceptor& acceptor, std::string& error,
+            bool ownerOnly) {
     if (endpoint.kind == StreamEndpoint::Kind::Unix) {
 #if defined(KORVEL_UNIX_SOCKETS)
         Endpoint target;
         return UnixEndpoint(endpoint.path, target, error) &&
                ClearUnixPath(endpoint.path, target, error) &&
-               BindAndListen(target, false, acceptor, error);
+               BindAndListen(target, false, acceptor, error, ownerOnly ? endpoint.path : "");
 #else
+        (void)ownerOnly;
         error = kNoUnixSockets;
         return false;
 #endif

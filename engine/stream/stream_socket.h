@@ -22,8 +22,10 @@ bool Connect(const StreamEndpoint& endpoint, TimedIo& io, int timeoutMs, Socket&
 
 // Binds and listens. A Unix path that holds a stale socket is replaced; a
 // socket someone still listens on, or any other file, is left alone and
-// reported.
-bool Listen(const StreamEndpoint& endpoint, Acceptor& acceptor, std::string& error);
+// reported. `ownerOnly` gives a Unix socket file mode 0600 before anyone
+// can connect.
+bool Listen(const StreamEndpoint& endpoint, Acceptor& acceptor, std::string& error,
+            bool ownerOnly = false);
 // The port a TCP listener got (for port 0 in the endpoint); 0 if unknown.
 uint16_t LocalPort(const Acceptor& acceptor);
 // Closes a listener and removes its Unix path.

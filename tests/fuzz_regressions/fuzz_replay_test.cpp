@@ -14,6 +14,7 @@
 extern "C" int ReplayDeviceLink(const uint8_t* data, std::size_t size);
 extern "C" int ReplayFrameDecoder(const uint8_t* data, std::size_t size);
 extern "C" int ReplayRecordingReader(const uint8_t* data, std::size_t size);
+extern "C" int ReplayBridgeFrames(const uint8_t* data, std::size_t size);
 #ifdef KORVEL_REPLAY_USB
 extern "C" int ReplayMsOsDescriptors(const uint8_t* data, std::size_t size);
 #endif
@@ -55,6 +56,10 @@ TEST(FuzzReplay, StreamFrameReader) {
 
 TEST(FuzzReplay, RecordingReader) {
     EXPECT_GT(ReplayCorpus("recording_reader", ReplayRecordingReader), 0);
+}
+
+TEST(FuzzReplay, BridgeClientInput) {
+    EXPECT_GT(ReplayCorpus("bridge_frames", ReplayBridgeFrames), 0);
 }
 
 #ifdef KORVEL_REPLAY_USB

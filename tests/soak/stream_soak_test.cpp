@@ -4,10 +4,13 @@
 // replaced for a while by a peer that sends garbage or a frame length of
 // 65535. After each episode the worker must come back to a whole clean pass.
 // This runs on real time (pauses shortened tenfold), with every wait bounded.
+// The same episodes run once more with korvel-bridge between the worker and
+// korvel-sim, which stays up throughout.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <random>
@@ -66,8 +69,25 @@ std::vector<Plan> MakePlan(int rounds) {
     return plan;
 }
 
-std::string SocketPath() {
-    return "/tmp/korvel-soak-" + std::to_string(::getpid()) + ".sock";
+std::string SocketPath(const char* tag = "soak") {
+    return "/tmp/korvel-" + std::string(tag) + "-" + std::to_string(::getpid()) + ".sock";
+}
+
+// The bridge's own transfers to korvel-sim take up to 1000 ms: the worker
+// waits longer, so that the bridge, not the worker, decides a time-out.
+constexpr int kBridgedTransferTimeoutMs = 1500;
+
+// korvel-bridge serving the instrument on `simPath` at `path`.
+bool StartBridge(testing::ChildProcess& bridge, const std::string& simPath,
+                 const std::string& path) {
+    if (bridge.Start(KORVEL_BRIDGE_PATH,
+                     {"--device", "unix:" + simPath, "--listen", "unix:" + path},
+                     testing::ChildOutput::Capture) &&
+        bridge.WaitForOutput("listening on", kStartTimeoutMs)) {
+        return true;
+    }
+    bridge.Kill();
+    return false;
 }
 
 // Starts korvel-sim on the Unix socket `path` and waits (bounded) for its
@@ -84,7 +104,7 @@ bool StartSim(testing::ChildProcess& sim, const std::string& path,
     return false;
 }
 
-TEST(StreamSoak, WorkerRecoversFromAKilledGarbledOrHostileInstrumentProcess) {
+void RunStreamSoak(bool throughBridge) {
     const uint32_t seed = SoakSeed();
     std::mt19937 rng(seed);
     const auto randomMs = [&rng](int lo, int hi) {
@@ -95,11 +115,20 @@ TEST(StreamSoak, WorkerRecoversFromAKilledGarbledOrHostileInstrumentProcess) {
 
     testing::ChildProcess sim;
     ASSERT_TRUE(StartSim(sim, path, {"--seed", seedArg}));
+    // Through the bridge the worker's socket is the bridge's; `path` stays
+    // the instrument's.
+    testing::ChildProcess bridge;
+    const std::string bridgePath = SocketPath("soak-bridge");
+    if (throughBridge) {
+        ASSERT_TRUE(StartBridge(bridge, path, bridgePath));
+    }
 
     StreamEndpoint endpoint;
     std::string error;
-    ASSERT_TRUE(ParseStreamEndpoint("unix:" + path, endpoint, error)) << error;
-    StreamTransport stream(endpoint, kTransferTimeoutMs);
+    ASSERT_TRUE(ParseStreamEndpoint("unix:" + (throughBridge ? bridgePath : path), endpoint, error))
+        << error;
+    StreamTransport stream(endpoint,
+                           throughBridge ? kBridgedTransferTimeoutMs : kTransferTimeoutMs);
     ScaledClock clock;
     MeasurementState state;
     state.scanRequest.store(1, kRelaxed);
@@ -173,20 +202,37 @@ TEST(StreamSoak, WorkerRecoversFromAKilledGarbledOrHostileInstrumentProcess) {
     worker.Join();
     sim.Kill();
     ::unlink(path.c_str());
+    if (throughBridge) {
+        // It outlived every episode and stops cleanly.
+        bridge.Signal(SIGTERM);
+        const ChildResult ended = bridge.Collect(kStartTimeoutMs);
+        EXPECT_TRUE(ended.exited && ended.exitCode == 0) << ended.err;
+        EXPECT_NE(::access(bridgePath.c_str(), F_OK), 0);
+    }
 
     figures.passesCompleted = watch.Passes();
     figures.linkErrorMessages = watch.LinkMessages();
     figures.failedConnections = watch.FailedConnections();
     figures.failureEpisodes = figures.episodes;
     figures.transfers = transport.Transfers();
-    const std::string summary = figures.Summary("stream soak", "real time, pauses / 10");
+    const std::string summary =
+        figures.Summary(throughBridge ? "stream soak through korvel-bridge" : "stream soak",
+                        "real time, pauses / 10");
     std::printf("%s; seed %u\n", summary.c_str(), seed);
-    RecordProperty("figures", summary);
+    ::testing::Test::RecordProperty("figures", summary);
 
     for (const std::string& v : watch.Violations()) {
         ADD_FAILURE() << v;
     }
     EXPECT_EQ(figures.linkErrorMessages, figures.failedConnections);
+}
+
+TEST(StreamSoak, WorkerRecoversFromAKilledGarbledOrHostileInstrumentProcess) {
+    RunStreamSoak(false);
+}
+
+TEST(StreamSoak, WorkerRecoversThroughTheBridgeFromTheSameFaultsBehindIt) {
+    RunStreamSoak(true);
 }
 
 }  // namespace

@@ -193,6 +193,12 @@ int ChildProcess::Terminate(int signal) {
     return Wait();
 }
 
+void ChildProcess::Signal(int signal) {
+    if (pid_ > 0) {
+        ::kill(pid_, signal);
+    }
+}
+
 void ChildProcess::Kill() {
     if (pid_ > 0) {
         ::kill(pid_, SIGKILL);

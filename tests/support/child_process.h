@@ -56,6 +56,8 @@ class ChildProcess {
     int Wait();
     // Sends `signal` (SIGTERM by default), then Wait().
     int Terminate(int signal = SIGTERM);
+    // Sends `signal` and returns; Collect() then gathers the output and exit.
+    void Signal(int signal);
     // SIGKILL and reap; nothing when not running.
     void Kill();
 

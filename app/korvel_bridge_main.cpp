@@ -1,0 +1,81 @@
+// korvel-bridge: a local instrument served on a socket, so that korvel can
+// reach it from another place (through an SSH tunnel) or another process.
+#include <asio/io_context.hpp>
+#include <asio/signal_set.hpp>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bridge/bridge_command_line.h"
+#include "bridge/bridge_server.h"
+#include "bridge/instrument_thread.h"
+#include "bridge/listen_policy.h"
+#include "clock.h"
+#include "device_string.h"
+
+namespace {
+
+// How often a missing instrument is looked for.
+constexpr korvel::Milliseconds kInstrumentPoll{500};
+
+void PrintLine(FILE* stream, const std::string& line) {
+    std::fprintf(stream, "korvel-bridge: %s\n", line.c_str());
+    std::fflush(stream);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    namespace bridge = korvel::bridge;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    bridge::BridgeCommandLine options;
+    std::string error;
+    if (!bridge::ParseBridgeCommandLine(args, options, error)) {
+        std::fprintf(stderr, "korvel-bridge: %s\n%s", error.c_str(), bridge::BridgeUsage().c_str());
+        return 64;
+    }
+    if (options.help) {
+        std::fputs(bridge::BridgeUsage().c_str(), stdout);
+        return 0;
+    }
+    std::unique_ptr<korvel::DeviceTransport> transport =
+        korvel::MakeTransport(options.device, error);
+    if (!transport) {
+        std::fprintf(stderr, "korvel-bridge: --device: %s\n", error.c_str());
+        return 64;
+    }
+    if (options.allowRemote && !bridge::IsLocalOnly(options.listen, error)) {
+        PrintLine(stderr, bridge::RemoteListenWarning(options.listen));
+    }
+
+    korvel::SteadyClock clock;
+    bridge::InstrumentThread instrument(std::move(transport), clock, kInstrumentPoll);
+    bridge::BridgeOptions serving;
+    serving.allowCalibrationWrites = options.allowCalibrationWrites;
+    bridge::BridgeServer server(
+        instrument, serving, [](const std::string& line) { PrintLine(stderr, line); },
+        [](const std::string& line) { PrintLine(stdout, line); });
+    if (!server.Listen(options.listen, error)) {
+        std::fprintf(stderr, "korvel-bridge: cannot listen on %s: %s\n",
+                     options.listen.ToString().c_str(), error.c_str());
+        return 1;
+    }
+    // SIGINT and SIGTERM stop the server, which closes the instrument and
+    // removes its socket file. Asio takes the signal in its own handler and
+    // calls ours on the signal thread, where stopping the server is safe.
+    asio::io_context signalIo;
+    asio::signal_set stopSignals(signalIo, SIGINT, SIGTERM);
+    stopSignals.async_wait([&server](const std::error_code& e, int) {
+        if (!e) {
+            server.Stop();
+        }
+    });
+    std::thread signalThread([&signalIo] { signalIo.run(); });
+    const bool served = server.Serve();
+    signalIo.stop();
+    signalThread.join();
+    return served ? 0 : 1;
+}

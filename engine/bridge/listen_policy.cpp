@@ -1,0 +1,44 @@
+#include "listen_policy.h"
+
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+
+namespace korvel::bridge {
+
+bool IsLocalOnly(const StreamEndpoint& endpoint, std::string& error) {
+    if (endpoint.kind == StreamEndpoint::Kind::Unix) {
+        return true;
+    }
+    asio::io_context io;
+    asio::ip::tcp::resolver resolver(io);
+    std::error_code ec;
+    // The same look-up the listener makes, so it binds one of these.
+    const auto results = resolver.resolve(endpoint.host, std::to_string(endpoint.port),
+                                          asio::ip::tcp::resolver::passive, ec);
+    if (ec || results.empty()) {
+        error = "cannot resolve \"" + endpoint.host + "\"" + (ec ? ": " + ec.message() : "");
+        return false;
+    }
+    for (const auto& entry : results) {
+        asio::ip::address address = entry.endpoint().address();
+        if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+            address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+        }
+        if (!address.is_loopback()) {
+            error = endpoint.ToString() + " is reachable from other machines (" +
+                    address.to_string() +
+                    "); listen on a loopback address or a Unix socket, or give --allow-remote";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string RemoteListenWarning(const StreamEndpoint& endpoint) {
+    return "warning: listening on " + endpoint.ToString() +
+           ", reachable from other machines. The stream has no authentication and no "
+           "encryption: anyone who can reach this port can drive the instrument. Prefer a "
+           "loopback address with an SSH tunnel (ssh -L PORT:127.0.0.1:PORT USER@HOST).";
+}
+
+}  // namespace korvel::bridge

@@ -1,0 +1,19 @@
+// Where the bridge may listen without --allow-remote: where only this
+// machine's user can reach it.
+#pragma once
+
+#include <string>
+
+#include "stream/stream_endpoint.h"
+
+namespace korvel::bridge {
+
+// True for a Unix socket (the bridge makes it owner-only) and for a TCP host
+// whose every address is a loopback one. False with a message in `error`
+// for any other host, or one that does not resolve.
+bool IsLocalOnly(const StreamEndpoint& endpoint, std::string& error);
+
+// The warning printed when listening elsewhere is allowed.
+std::string RemoteListenWarning(const StreamEndpoint& endpoint);
+
+}  // namespace korvel::bridge

@@ -15,6 +15,7 @@
 #include "bridge/listen_policy.h"
 #include "clock.h"
 #include "device_string.h"
+#include "record/recording_transport.h"
 
 namespace {
 
@@ -46,6 +47,14 @@ int main(int argc, char** argv) {
     if (!transport) {
         std::fprintf(stderr, "korvel-bridge: --device: %s\n", error.c_str());
         return 64;
+    }
+    if (!options.recordPath.empty()) {
+        transport = korvel::MakeRecordingTransport(std::move(transport), options.recordPath,
+                                                   "korvel-bridge", options.device, error);
+        if (!transport) {
+            std::fprintf(stderr, "korvel-bridge: --record: %s\n", error.c_str());
+            return 64;
+        }
     }
     if (options.allowRemote && !bridge::IsLocalOnly(options.listen, error)) {
         PrintLine(stderr, bridge::RemoteListenWarning(options.listen));

@@ -40,6 +40,15 @@ void DeclareBridgeOptions(ProgramOptions& app, BridgeCommandLine& c) {
               c.allowRemote);
     AddSwitch(app, "--allow-calibration-writes",
               "forward calibration-page writes (refused by default)", c.allowCalibrationWrites);
+    AddValueOption(app, "--record", "FILE",
+                   "write every exchange with the instrument to FILE (JSON Lines);\n"
+                   "--device replay:FILE plays it back",
+                   [&c](const std::string& v) {
+                       if (v.empty())
+                           return "needs a file name";
+                       c.recordPath = v;
+                       return "";
+                   });
     AddSwitch(app, "-h,--help", "show this text", c.help);
 }
 

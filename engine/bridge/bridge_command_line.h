@@ -19,6 +19,7 @@ struct BridgeCommandLine {
     StreamEndpoint listen;
     bool allowRemote = false;
     bool allowCalibrationWrites = false;
+    std::string recordPath;  // "": no recording
 };
 
 // Declares every option of korvel-bridge, each storing into `out`.

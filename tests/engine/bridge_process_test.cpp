@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "child_process.h"
 #include "device_link.h"
+#include "record/traffic_reader.h"
 #include "recording_window.h"
 #include "socket_peer.h"
 #include "stream/stream_transport.h"
@@ -46,8 +48,10 @@ bool Exists(const std::string& path) {
 
 TEST(BridgeProcess, KorvelSweepThroughTheBridgeGivesTheSameReportAsDirect) {
     const std::string path = testing::TempSocketPath("bridge");
+    const std::string recording = path + ".jsonl";
     ChildProcess bridge;
-    ASSERT_TRUE(StartBridge(bridge, {"--device", "sim", "--listen", "unix:" + path}));
+    ASSERT_TRUE(StartBridge(
+        bridge, {"--device", "sim", "--listen", "unix:" + path, "--record", recording}));
     const std::vector<std::string> sweep = {"--passes", "1",    "--disable", "1", "--disable", "2",
                                             "--smith",  "7100", "--timeout", "30"};
     auto viaBridge = sweep;
@@ -67,6 +71,19 @@ TEST(BridgeProcess, KorvelSweepThroughTheBridgeGivesTheSameReportAsDirect) {
     EXPECT_EQ(ended.exitCode, 0);
     EXPECT_EQ(ended.err, "");  // nothing refused, nothing lost
     EXPECT_FALSE(Exists(path));
+
+    // The bridge recorded the instrument's side of every exchange it relayed.
+    record::Recording recorded;
+    std::string error;
+    ASSERT_TRUE(record::LoadRecording(recording, recorded, error)) << error;
+    ::unlink(recording.c_str());
+    EXPECT_EQ(recorded.header.program, "korvel-bridge");
+    EXPECT_EQ(recorded.header.device, "sim");
+    const auto reads = std::count_if(recorded.entries.begin(), recorded.entries.end(),
+                                     [](const record::TrafficEntry& e) {
+                                         return e.op == record::TrafficOp::Read && e.value == 18;
+                                     });
+    EXPECT_GE(reads, 200);  // a whole channel, and the Smith point
 }
 
 TEST(BridgeProcess, AnAddressOtherMachinesReachNeedsAllowRemote) {
@@ -102,8 +119,10 @@ TEST(BridgeProcess, BadArgumentsExit64) {
 
 TEST(BridgeProcess, SigtermWhileServingClosesEverythingAndExitsZero) {
     const std::string path = testing::TempSocketPath("bridge");
+    const std::string recording = path + ".jsonl";
     ChildProcess bridge;
-    ASSERT_TRUE(StartBridge(bridge, {"--device", "sim", "--listen", "unix:" + path}));
+    ASSERT_TRUE(StartBridge(
+        bridge, {"--device", "sim", "--listen", "unix:" + path, "--record", recording}));
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);

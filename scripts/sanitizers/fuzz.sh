@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds="${FUZZ_SECONDS:-60}"
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(text_rules device_link frame_decoder bmp_writer ms_os_descriptors)
+[ ${#targets[@]} -gt 0 ] || targets=(text_rules device_link frame_decoder bmp_writer ms_os_descriptors touchstone)
 if [ "$seconds" = 0 ]; then
     echo "fuzz: skipped (FUZZ_SECONDS=0)"
     exit 0

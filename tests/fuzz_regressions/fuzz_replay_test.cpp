@@ -13,6 +13,7 @@
 
 extern "C" int ReplayDeviceLink(const uint8_t* data, std::size_t size);
 extern "C" int ReplayFrameDecoder(const uint8_t* data, std::size_t size);
+extern "C" int ReplayTouchstone(const uint8_t* data, std::size_t size);
 #ifdef KORVEL_REPLAY_USB
 extern "C" int ReplayMsOsDescriptors(const uint8_t* data, std::size_t size);
 #endif
@@ -50,6 +51,10 @@ TEST(FuzzReplay, DeviceLinkReplies) {
 
 TEST(FuzzReplay, StreamFrameReader) {
     EXPECT_GT(ReplayCorpus("frame_decoder", ReplayFrameDecoder), 0);
+}
+
+TEST(FuzzReplay, TouchstoneReader) {
+    EXPECT_GT(ReplayCorpus("touchstone", ReplayTouchstone), 0);
 }
 
 #ifdef KORVEL_REPLAY_USB

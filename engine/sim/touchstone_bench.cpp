@@ -10,6 +10,21 @@ namespace {
 
 // Below anything the power detector can see.
 constexpr double kNothingDbm = -200.0;
+// The generator is tuned in steps of about 0.03 Hz: a sweep that ends on the
+// file's last frequency may land a step past it, and must still be inside.
+constexpr double kTuningSlackMHz = 1e-6;
+
+double SnappedToFile(const TouchstoneData& file, double f) {
+    if (!file.freqMHz.empty()) {
+        if (std::abs(f - file.freqMHz.front()) <= kTuningSlackMHz) {
+            return file.freqMHz.front();
+        }
+        if (std::abs(f - file.freqMHz.back()) <= kTuningSlackMHz) {
+            return file.freqMHz.back();
+        }
+    }
+    return f;
+}
 
 std::string Mhz(double f) {
     char text[32];
@@ -20,7 +35,7 @@ std::string Mhz(double f) {
 }  // namespace
 
 PortSignals TouchstoneSignals(const TouchstoneData& file, double freqMHz) {
-    const std::optional<SParameters> s = file.At(freqMHz);
+    const std::optional<SParameters> s = file.At(SnappedToFile(file, freqMHz));
     if (!s) {
         return {LoadGamma(SimBench::OpenPort, freqMHz), kNothingDbm};
     }

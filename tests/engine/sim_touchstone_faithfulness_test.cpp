@@ -8,17 +8,21 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "calibration.h"
+#include "device_string.h"
 #include "fake_clock.h"
 #include "measurement_state.h"
 #include "recording_window.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_transport.h"
 #include "sim/touchstone.h"
+#include "sweep_options.h"
+#include "sweep_run.h"
 #include "sweep_worker.h"
 #include "touchstone_circuits.h"
 
@@ -262,6 +266,40 @@ TEST(SimTouchstoneFaithfulness, LossyLineTwoPortIn75OhmReference) {
                                  return std::vector<Cx>{s.s11, s.s21, s.s12, s.s22};
                              });
     ExpectFaithful(c);
+}
+
+// korvel-sweep with sim:PATH: a bad file is a usage error naming the file and
+// line; a file that covers part of the range is swept, and the open port
+// outside it is announced once, however many passes.
+TEST(SimTouchstoneSweep, BadFilesAreUsageErrorsAndTheRangeIsSaidOnce) {
+    const std::string bad = WriteTouchstone("bad_sweep.s1p", "# MHz S XY", 1.0, TsFormat::RI, {7.0},
+                                            [](double) { return std::vector<Cx>{0.1}; });
+    const sweep::ParseResult refused = sweep::ParseSweepOptions({"--device", "sim:" + bad});
+    EXPECT_FALSE(refused.options);
+    EXPECT_EQ(refused.error, "--device: " + bad + " line 2: unknown option \"XY\".");
+
+    const std::string part =
+        WriteTouchstone("part.s1p", "# MHz S RI", 1.0, TsFormat::RI, {6.0, 8.0},
+                        [](double) { return std::vector<Cx>{ReflectionOf(100.0, 50)}; });
+    const sweep::ParseResult parsed =
+        sweep::ParseSweepOptions({"--device", "sim:" + part, "--passes", "2", "--format", "json"});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    std::string error;
+    FakeClock clock;
+    const auto transport = MakeTransport(parsed.options->device, error, &clock);
+    ASSERT_NE(transport, nullptr) << error;
+    std::ostringstream out, err;
+    EXPECT_EQ(sweep::RunSweep(*parsed.options, *transport, clock, out, err), sweep::kExitOk);
+    EXPECT_EQ(err.str(), "korvel-sweep: " + part +
+                             " covers 6 MHz to 8 MHz; outside that range the simulated load is an "
+                             "open circuit.\n");
+    // Inside the file (the first range, 6.1-7.9 MHz) the 100 ohm load's VSWR
+    // of 2; outside it (13.1-14.9 MHz) the open port's ceiling.
+    const auto json = nlohmann::json::parse(out.str());
+    for (const double v : json["channels"][0]["values"])
+        EXPECT_NEAR(v, 2.0, 0.05);
+    for (const double v : json["channels"][1]["values"])
+        EXPECT_EQ(v, 10.0);
 }
 
 }  // namespace

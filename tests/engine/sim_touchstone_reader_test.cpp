@@ -160,6 +160,9 @@ TEST(TouchstoneBench, OutsideTheFileTheOutputPortIsOpenAndNothingArrives) {
     ExpectNear(in.gamma, Cx(0.1, 0));
     // Half the voltage: 6 dB below what the calibrated through path brings.
     EXPECT_NEAR(in.inputDbm, sim::InputPowerDbm(SimBench::ThroughCable, 15) - 6.0206, 1e-3);
+    // The generator's tuning step past the last frequency is still inside.
+    ExpectNear(sim::TouchstoneSignals(two, 20 + 3e-8).gamma, Cx(0.1, 0));
+    ExpectNear(sim::TouchstoneSignals(two, 10 - 3e-8).gamma, Cx(0.1, 0));
     const sim::PortSignals out = sim::TouchstoneSignals(two, 25);
     EXPECT_GT(std::abs(out.gamma), 0.99);
     EXPECT_LT(out.inputDbm, -150);

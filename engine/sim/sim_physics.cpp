@@ -73,9 +73,7 @@ std::array<CurveNode, 8> CurveNodes() {
              {15, p0 + 42 * s}}};
 }
 
-// Level for a reading along the curve the program reads the detector by:
-// the straight line up to the -14 dBm node, the cubic through the four lowest
-// nodes up to the -2 dBm node, the polynomial through all eight above.
+// The polynomial through the first `count` nodes, dBm at a reading.
 double Lagrange(double reading, const std::array<CurveNode, 8>& nodes, std::size_t count) {
     double sum = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -90,6 +88,9 @@ double Lagrange(double reading, const std::array<CurveNode, 8>& nodes, std::size
     return sum;
 }
 
+// Level for a reading along the curve the program reads the detector by:
+// the straight line up to the -14 dBm node, the cubic through the four lowest
+// nodes up to the -2 dBm node, the polynomial through all eight above.
 double CurveDbm(double reading, const std::array<CurveNode, 8>& nodes) {
     if (reading <= nodes[1].reading) {
         const double s = (kPowerReading0dBm - kPowerReadingMinus20dBm) / 315.0;
@@ -186,12 +187,11 @@ double InputPowerDbm(SimBench bench, double freqMHz) {
 
 Complex BridgeVector(Complex gamma, double freqMHz) {
     const double f = ClampFreq(freqMHz);
-    // Finite directivity: about -56 dB at 1 MHz worsening to -50 dB at 60 MHz,
+    // Finite directivity: about -68 dB at 1 MHz worsening to -62 dB at 60 MHz,
     // its phase turning with the bridge's internal delay. The phase detector
     // reports only the size of an angle, so the program's subtraction of the
-    // 50 ohm record can land on the mirror image of the leakage: anything
-    // much worse would show as an error of twice the leakage in a load's
-    // reflection.
+    // 50 ohm record can land on the mirror image of the leakage: a leaky bridge
+    // would show twice its leakage as error in every reflection.
     const double leakage = 0.0004 + 0.0004 * std::min(f, 60.0) / 60.0;
     const Complex directivity = leakage * std::exp(Complex(0.0, 0.7 + 2 * kPi * f * 0.004));
     return kDetectorGain * (directivity - kBridgeTracking * gamma);

@@ -44,6 +44,7 @@ void DeclareCommandLine(ProgramOptions& app, CommandLine& out) {
               [setDevice] { return setDevice(kSimDevice); });
     AddValueOption(app, "--device", "DEVICE",
                    "sim: the built-in simulated instrument\n"
+                   "sim:FILE: the same, measuring a Touchstone file (.s1p, .s2p)\n"
                    "usb: the USB instrument (found by its interface GUID)\n"
                    "usb:VVVV:PPPP[:SERIAL]: the USB device with these IDs\n"
                    "unix:PATH: an instrument process on the Unix socket PATH\n"

@@ -27,6 +27,12 @@ int main(int argc, char** argv) {
     }
     auto instrument = std::make_shared<korvel::SimInstrument>(options.seed);
     instrument->SetBench(options.bench);
+    if (options.touchstone) {
+        instrument->SetTouchstone(options.touchstone);
+    }
+    if (!options.touchstoneNotice.empty()) {
+        std::fprintf(stderr, "korvel-sim: %s\n", options.touchstoneNotice.c_str());
+    }
     instrument->SetNoiseScale(options.noiseScale);
     for (const korvel::SimFault& fault : options.faults) {
         instrument->ArmFault(fault);

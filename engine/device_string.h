@@ -1,5 +1,6 @@
 // Picks the lower layer of the device link from a device string:
 //   "sim"            the simulated instrument, in process
+//   "sim:PATH"       the same, measuring a Touchstone file (.s1p or .s2p)
 //   "unix:PATH"      an instrument process on a Unix-domain socket
 //   "tcp:HOST:PORT"  an instrument process over TCP
 //   "usb"            the USB device that advertises the instrument's GUID
@@ -19,8 +20,8 @@ namespace korvel {
 inline constexpr const char* kSimDevice = "sim";
 
 // True for a string MakeTransport takes ("" included); false with a message
-// in `error` otherwise. Nothing is opened; a recording to replay is read
-// and checked whole.
+// in `error` otherwise. Nothing is opened, but a sim:PATH file and a
+// recording to replay are read and checked whole.
 bool CheckDeviceString(const std::string& device, std::string& error);
 
 // Returns null with a message in `error` for a string it cannot use. The

@@ -23,7 +23,7 @@ void SimBenchOperator::ShowMessage(const std::string& text) {
         instrument_.SetBench(*bench);
     window_.ShowMessage(text);
     if (text.find("finished.") != std::string::npos)
-        instrument_.SetBench(SimBench::Antenna);
+        instrument_.SetBench(instrument_.DeviceUnderTest());
 }
 
 }  // namespace korvel

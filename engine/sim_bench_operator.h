@@ -1,7 +1,8 @@
 // Plays the bench operator for the simulated instrument: when the worker shows
 // a calibration prompt, it connects what the prompt asks for (cable, dummy
 // load, open port, 0 dBm or -20 dBm source) and then passes the message on;
-// after a "finished." message it puts the antenna back.
+// after a "finished." message it puts the device under test back (the
+// antenna, or the circuit of the instrument's Touchstone file).
 #pragma once
 
 #include <optional>

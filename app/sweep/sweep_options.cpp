@@ -96,7 +96,8 @@ bool ParseRange(const std::string& text, SweepRange& out, std::string& error) {
 
 void DeclareSweepOptions(ProgramOptions& app, SweepOptions& o) {
     AddValueOption(app, "--device", "DEVICE",
-                   "instrument: sim (built-in simulator), usb, usb:VVVV:PPPP[:SERIAL],\n"
+                   "instrument: sim (built-in simulator), sim:FILE (the simulator\n"
+                   "measuring a Touchstone .s1p/.s2p file), usb, usb:VVVV:PPPP[:SERIAL],\n"
                    "unix:PATH, tcp:HOST:PORT, replay:FILE; default: the platform's own\n"
                    "instrument layer (usb)",
                    [&o](const std::string& v) {

@@ -17,6 +17,9 @@ enum class SimBench {
     Source0dBm,
     // A 15 MHz signal of -20 dBm into the Input Port, Output Port open.
     SourceMinus20dBm,
+    // The circuit of a Touchstone file given to the instrument (nothing on
+    // either port while it has none).
+    TouchstoneFile,
 };
 
 }  // namespace korvel

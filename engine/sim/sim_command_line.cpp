@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "program_options.h"
+#include "touchstone_bench.h"
 
 namespace korvel {
 
@@ -35,6 +36,31 @@ bool ParseWhole(const std::string& s, T min, T max, T& out) {
     }
     out = v;
     return true;
+}
+
+// A bench name, or else a path: a name that looks like neither gets the list
+// of names rather than a complaint about a missing file.
+std::string ParseBenchOption(const std::string& v, SimCommandLine& c) {
+    if (ParseSimBench(v, c.bench)) {
+        c.touchstone.reset();
+        c.touchstoneNotice.clear();
+        return {};
+    }
+    if (sim::TouchstonePortsOfName(v) == 0 && v.find('/') == std::string::npos &&
+        v.find('\\') == std::string::npos) {
+        return "Unknown bench \"" + v +
+               "\": use antenna, through, load, open, source-0dbm, source-20dbm or a "
+               "Touchstone file (.s1p, .s2p).";
+    }
+    auto file = std::make_shared<sim::TouchstoneData>();
+    std::string error;
+    if (!sim::ReadTouchstoneFile(v, *file, error)) {
+        return error;
+    }
+    c.bench = SimBench::TouchstoneFile;
+    c.touchstoneNotice = sim::TouchstoneRangeNotice(v, *file);
+    c.touchstone = std::move(file);
+    return {};
 }
 
 }  // namespace
@@ -71,15 +97,10 @@ void DeclareSimOptions(ProgramOptions& app, SimCommandLine& c) {
                        c.noiseScale = x;
                        return "";
                    });
-    AddValueOption(app, "--bench", "NAME",
-                   "antenna, through, load, open, source-0dbm, source-20dbm (default antenna)",
-                   [&c](const std::string& v) {
-                       return ParseSimBench(v, c.bench)
-                                  ? std::string()
-                                  : "Unknown bench \"" + v +
-                                        "\": use antenna, through, load, open, source-0dbm or "
-                                        "source-20dbm.";
-                   });
+    AddValueOption(app, "--bench", "NAME|FILE",
+                   "antenna, through, load, open, source-0dbm, source-20dbm (default\n"
+                   "antenna), or a Touchstone file (.s1p load, .s2p two-port)",
+                   [&c](const std::string& v) { return ParseBenchOption(v, c); });
     AddValueOption(app, "--fault", "FAULT",
                    "KIND[=VALUE][,after=N][,count=N|forever][,every=N]; kinds:\n"
                    "length=N, timeout, late=MS, zero-ref, all-zero, all-ones,\n"

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "sim_fault.h"
 #include "sim_server.h"
 #include "stream/stream_endpoint.h"
+#include "touchstone.h"
 
 namespace korvel {
 class ProgramOptions;
@@ -22,11 +24,16 @@ struct SimCommandLine {
     uint32_t seed = 1;
     double noiseScale = 1.0;
     SimBench bench = SimBench::Antenna;
+    // --bench PATH: the Touchstone file (bench is then TouchstoneFile) and
+    // the notice to print once about its range (empty when none is needed).
+    std::shared_ptr<const sim::TouchstoneData> touchstone;
+    std::string touchstoneNotice;
     std::vector<SimFault> faults;
     SimServerOptions server;
 };
 
 // Bench names: antenna, through, load, open, source-0dbm, source-20dbm.
+// (--bench also takes a Touchstone file, which is not a bench name.)
 bool ParseSimBench(const std::string& name, SimBench& bench);
 
 // Declares every option of korvel-sim, each storing into `out`.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "sim_physics.h"
+#include "touchstone_bench.h"
 
 namespace korvel {
 
@@ -60,8 +61,8 @@ CalRecord SimInstrument::FactoryRecord(int n) const {
     }
     const double f = RecordFreqMHz(n);
     // The factory averages many readings, so its records carry no noise.
-    const SimBench reflection = n == kOpenPortRecord ? SimBench::OpenPort : SimBench::DummyLoad;
-    const AnalogWords r = DetectorOutputs(reflection, f);
+    const AnalogWords r =
+        n == kOpenPortRecord ? FactoryOpenPortOutputs() : DetectorOutputs(SimBench::DummyLoad, f);
     const AnalogWords through = DetectorOutputs(SimBench::ThroughCable, f);
     return CalRecord{RoundWord(r.amp, r.ref), RoundWord(r.ref, kAdcFullScale),
                      RoundWord(r.phase, r.ref), RoundWord(through.power, kAdcFullScale)};
@@ -110,7 +111,7 @@ SimReply SimInstrument::Answer(const uint8_t* command, int length) {
     }
     if (op == kRead && length == 4) {
         const int index = command[2] | (command[3] << 8);
-        const sim::AnalogWords live = sim::DetectorOutputs(bench_, tunedMHz_);
+        const sim::AnalogWords live = LiveOutputs();
         const uint16_t ref = NoisyWord(live.ref, kRefNoise, sim::kAdcFullScale);
         const CalRecord stored = index < kRecordCount ? memory_[index] : kErasedRecord;
         reply.bytes.assign(18, 0);
@@ -151,6 +152,14 @@ SimReply SimInstrument::Answer(const uint8_t* command, int length) {
     ++counters_.rejected;
     reply.answered = false;
     return reply;
+}
+
+sim::AnalogWords SimInstrument::LiveOutputs() const {
+    if (bench_ == SimBench::TouchstoneFile && touchstone_) {
+        const sim::PortSignals s = sim::TouchstoneSignals(*touchstone_, tunedMHz_);
+        return sim::DetectorOutputs(s.gamma, s.inputDbm, tunedMHz_);
+    }
+    return sim::DetectorOutputs(bench_, tunedMHz_);
 }
 
 void SimInstrument::ApplyFault(const SimFault& fault, uint8_t command, SimReply& reply) {
@@ -208,6 +217,17 @@ void SimInstrument::SetBench(SimBench bench) {
 SimBench SimInstrument::Bench() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return bench_;
+}
+
+void SimInstrument::SetTouchstone(std::shared_ptr<const sim::TouchstoneData> file) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    touchstone_ = std::move(file);
+    bench_ = touchstone_ ? SimBench::TouchstoneFile : SimBench::Antenna;
+}
+
+SimBench SimInstrument::DeviceUnderTest() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return touchstone_ ? SimBench::TouchstoneFile : SimBench::Antenna;
 }
 
 void SimInstrument::SetNoiseScale(double scale) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "device_link.h"
 #include "sim_bench.h"
 #include "sim_fault.h"
+#include "sim_physics.h"
+#include "touchstone.h"
 
 namespace korvel {
 
@@ -55,6 +58,12 @@ class SimInstrument {
 
     void SetBench(SimBench bench);
     SimBench Bench() const;
+    // Makes a Touchstone file's circuit the device under test and connects it
+    // (SimBench::TouchstoneFile).
+    void SetTouchstone(std::shared_ptr<const sim::TouchstoneData> file);
+    // What goes back on the ports after a calibration: the file's circuit when
+    // one was given, otherwise the antenna.
+    SimBench DeviceUnderTest() const;
     // Scales the ADC noise (1 = normal, 0 = none).
     void SetNoiseScale(double scale);
 
@@ -92,6 +101,7 @@ class SimInstrument {
     SimReply Answer(const uint8_t* command, int length);
     void ApplyFault(const SimFault& fault, uint8_t command, SimReply& reply);
     uint16_t NoisyWord(double value, double sigma, double max);
+    sim::AnalogWords LiveOutputs() const;
     CalRecord FactoryRecord(int n) const;
 
     mutable std::mutex mutex_;
@@ -99,6 +109,7 @@ class SimInstrument {
     std::normal_distribution<double> gauss_{0.0, 1.0};
     double noiseScale_ = 1.0;
     SimBench bench_ = SimBench::Antenna;
+    std::shared_ptr<const sim::TouchstoneData> touchstone_;
     double tunedMHz_ = 10.0;
     std::vector<CalRecord> memory_;
     SimCounters counters_;

@@ -20,6 +20,9 @@ constexpr double kMaxFreqMHz = 200.0;
 // both well inside the detector's +-30 dB.
 constexpr double kDetectorGain = 8.0;
 constexpr double kBridgeTracking = 0.995;
+// The program takes 0.97 of the open-port record's ratio as the bridge's
+// tracking.
+constexpr double kOpenRecordTrim = 0.97;
 
 // Power detector floor and the isolation of the through path.
 constexpr double kDetectorFloorDbm = -70.0;
@@ -70,41 +73,44 @@ std::array<CurveNode, 8> CurveNodes() {
              {15, p0 + 42 * s}}};
 }
 
-// Monotone cubic (Fritsch-Carlson) through the nodes: a detector's response
-// has no wiggles between its calibration points.
-double MonotoneCurve(double x) {
-    const auto nodes = CurveNodes();
-    constexpr std::size_t n = nodes.size();
-    std::array<double, n - 1> secant{};
-    for (std::size_t k = 0; k + 1 < n; ++k) {
-        secant[k] = (nodes[k + 1].reading - nodes[k].reading) / (nodes[k + 1].dbm - nodes[k].dbm);
-    }
-    std::array<double, n> tangent{};
-    tangent[0] = secant[0];
-    tangent[n - 1] = secant[n - 2];
-    for (std::size_t k = 1; k + 1 < n; ++k) {
-        tangent[k] = (secant[k - 1] * secant[k] <= 0) ? 0.0 : (secant[k - 1] + secant[k]) / 2;
-    }
-    for (std::size_t k = 0; k + 1 < n; ++k) {
-        const double a = tangent[k] / secant[k];
-        const double b = tangent[k + 1] / secant[k];
-        const double h = a * a + b * b;
-        if (h > 9) {
-            const double t = 3 / std::sqrt(h);
-            tangent[k] = t * a * secant[k];
-            tangent[k + 1] = t * b * secant[k];
+// The polynomial through the first `count` nodes, dBm at a reading.
+double Lagrange(double reading, const std::array<CurveNode, 8>& nodes, std::size_t count) {
+    double sum = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        double term = nodes[i].dbm;
+        for (std::size_t j = 0; j < count; ++j) {
+            if (j != i) {
+                term *= (reading - nodes[j].reading) / (nodes[i].reading - nodes[j].reading);
+            }
         }
+        sum += term;
     }
-    std::size_t k = 0;
-    while (k + 2 < n && x > nodes[k + 1].dbm) {
-        ++k;
+    return sum;
+}
+
+// Level for a reading along the curve the program reads the detector by:
+// the straight line up to the -14 dBm node, the cubic through the four lowest
+// nodes up to the -2 dBm node, the polynomial through all eight above.
+double CurveDbm(double reading, const std::array<CurveNode, 8>& nodes) {
+    if (reading <= nodes[1].reading) {
+        const double s = (kPowerReading0dBm - kPowerReadingMinus20dBm) / 315.0;
+        return (reading - nodes[0].reading) / (25 * s) - 20;
     }
-    const double h = nodes[k + 1].dbm - nodes[k].dbm;
-    const double t = (x - nodes[k].dbm) / h;
-    const double t2 = t * t;
-    const double t3 = t2 * t;
-    return (2 * t3 - 3 * t2 + 1) * nodes[k].reading + (t3 - 2 * t2 + t) * h * tangent[k] +
-           (-2 * t3 + 3 * t2) * nodes[k + 1].reading + (t3 - t2) * h * tangent[k + 1];
+    return Lagrange(reading, nodes, reading < nodes[3].reading ? 4 : nodes.size());
+}
+
+// The detector follows that curve between -20 and +15 dBm (it rises steadily
+// there), so the program converts a reading back to the level that produced
+// it. The curve has no closed inverse: bisection finds the reading.
+double CurveReading(double dbm) {
+    const auto nodes = CurveNodes();
+    double low = nodes.front().reading;
+    double high = nodes.back().reading;
+    for (int k = 0; k < 60; ++k) {
+        const double mid = (low + high) / 2;
+        (CurveDbm(mid, nodes) < dbm ? low : high) = mid;
+    }
+    return (low + high) / 2;
 }
 
 }  // namespace
@@ -152,6 +158,7 @@ Complex LoadGamma(SimBench bench, double freqMHz) {
         case SimBench::OpenPort:
         case SimBench::Source0dBm:
         case SimBench::SourceMinus20dBm:
+        case SimBench::TouchstoneFile:
             return OpenGamma(f);
     }
     return 0.0;
@@ -172,6 +179,7 @@ double InputPowerDbm(SimBench bench, double freqMHz) {
             return -20.0;
         case SimBench::DummyLoad:
         case SimBench::OpenPort:
+        case SimBench::TouchstoneFile:
             break;
     }
     return -200.0;  // nothing connected: only the detector's floor remains
@@ -179,11 +187,20 @@ double InputPowerDbm(SimBench bench, double freqMHz) {
 
 Complex BridgeVector(Complex gamma, double freqMHz) {
     const double f = ClampFreq(freqMHz);
-    // Finite directivity: about -38 dB at 1 MHz worsening to -32 dB at 60 MHz,
-    // its phase turning with the bridge's internal delay.
-    const double leakage = 0.012 + 0.012 * std::min(f, 60.0) / 60.0;
+    // Finite directivity: about -68 dB at 1 MHz worsening to -62 dB at 60 MHz,
+    // its phase turning with the bridge's internal delay. The phase detector
+    // reports only the size of an angle, so the program's subtraction of the
+    // 50 ohm record can land on the mirror image of the leakage: a leaky bridge
+    // would show twice its leakage as error in every reflection.
+    const double leakage = 0.0004 + 0.0004 * std::min(f, 60.0) / 60.0;
     const Complex directivity = leakage * std::exp(Complex(0.0, 0.7 + 2 * kPi * f * 0.004));
     return kDetectorGain * (directivity - kBridgeTracking * gamma);
+}
+
+AnalogWords FactoryOpenPortOutputs() {
+    AnalogWords w = DetectorOutputs(SimBench::OpenPort, kOpenPortFreqMHz);
+    w.amp = AmpWordForRatio(kDetectorGain * kBridgeTracking / kOpenRecordTrim, w.ref);
+    return w;
 }
 
 double AmpWordForRatio(double ratio, double ref) {
@@ -212,18 +229,22 @@ double PowerReadingForDbm(double dbm) {
         const double top = (nodes[7].reading - nodes[6].reading) / (nodes[7].dbm - nodes[6].dbm);
         reading = nodes[7].reading + (dbm - 15) * top;
     } else {
-        reading = MonotoneCurve(dbm);
+        reading = CurveReading(dbm);
     }
     return std::clamp(reading, 0.0, kAdcFullScale);
 }
 
 AnalogWords DetectorOutputs(SimBench bench, double freqMHz) {
-    const Complex v = BridgeVector(LoadGamma(bench, freqMHz), freqMHz);
+    return DetectorOutputs(LoadGamma(bench, freqMHz), InputPowerDbm(bench, freqMHz), freqMHz);
+}
+
+AnalogWords DetectorOutputs(Complex gamma, double inputDbm, double freqMHz) {
+    const Complex v = BridgeVector(gamma, freqMHz);
     AnalogWords w;
     w.ref = kReferenceWord;
     w.amp = AmpWordForRatio(std::abs(v), w.ref);
     w.phase = PhaseWordForAngle(std::arg(v), w.ref);
-    const double signalMw = std::pow(10.0, InputPowerDbm(bench, freqMHz) / 10);
+    const double signalMw = std::pow(10.0, inputDbm / 10);
     const double floorMw = std::pow(10.0, kDetectorFloorDbm / 10);
     w.power = PowerReadingForDbm(10 * std::log10(signalMw + floorMw));
     return w;

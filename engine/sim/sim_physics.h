@@ -43,6 +43,14 @@ struct AnalogWords {
     double power = 0;
 };
 AnalogWords DetectorOutputs(SimBench bench, double freqMHz);
+// The same for a load of reflection `gamma` and `inputDbm` at the Input Port.
+AnalogWords DetectorOutputs(Complex gamma, double inputDbm, double freqMHz);
+
+// The factory's open-port record: the open port's phase, and an amplitude
+// trimmed at the factory so that 0.97 of its ratio, which the program takes
+// as the bridge's tracking, is the tracking (the bare open port would make
+// every reflection read about 3 % high).
+AnalogWords FactoryOpenPortOutputs();
 
 // Amplitude word for a voltage ratio (inverse of the program's ratio rule):
 // ref/2 * (1 - log10(ratio)/1.5), clamped to 0..ref.

@@ -41,6 +41,12 @@ void SimTransport::Interrupt() {
     interrupted_.Raise();
 }
 
+std::string SimTransport::TakeNotice() {
+    std::string notice;
+    notice.swap(notice_);
+    return notice;
+}
+
 bool SimTransport::Alive() const {
     const uint64_t generation = instrument_->PlugGeneration();
     return open_ && generation != SimInstrument::kUnplugged && generation == openedGeneration_;

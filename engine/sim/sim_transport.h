@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "clock.h"
 #include "device_transport.h"
@@ -23,6 +24,9 @@ class SimTransport final : public DeviceTransport {
     int ReadBlock(uint8_t* buffer, int length) override;
     void CloseDevice() override;
     void Interrupt() override;
+    // Given once by TakeNotice (set before the transport is shared).
+    void SetNotice(std::string notice) { notice_ = std::move(notice); }
+    std::string TakeNotice() override;
 
     SimInstrument& Instrument() { return *instrument_; }
 
@@ -39,6 +43,7 @@ class SimTransport final : public DeviceTransport {
     // The reply to the last command, until it is read; dropped at the next
     // write so that an abandoned reply never lands in a later transfer.
     std::optional<SimReply> pending_;
+    std::string notice_;
 };
 
 }  // namespace korvel

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/../.."
 seconds="${FUZZ_SECONDS:-60}"
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(text_rules device_link frame_decoder bridge_frames bmp_writer
-                                       ms_os_descriptors recording_reader)
+                                       ms_os_descriptors recording_reader touchstone)
 if [ "$seconds" = 0 ]; then
     echo "fuzz: skipped (FUZZ_SECONDS=0)"
     exit 0

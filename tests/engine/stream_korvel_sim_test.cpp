@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -94,6 +95,16 @@ TEST(KorvelSimTest, BadArgumentsExitWithUsage) {
     EXPECT_EQ(StartSim({"--listen", "unix:/tmp/korvel-unused.sock", "--fault", "melt"})->Wait(),
               64);
     EXPECT_EQ(StartSim({"--help"})->Wait(), 0);
+}
+
+TEST(KorvelSimTest, ABadTouchstoneBenchExitsWithTheFileAndLine) {
+    const std::string path = ::testing::TempDir() + "/korvel_bad_bench.s1p";
+    std::ofstream(path) << "# MHz S RI\n7 0.1\n";
+    const testing::ChildResult r =
+        testing::RunChild(KORVEL_SIM_PATH, {"--listen", "unix:/tmp/x.sock", "--bench", path}, 5000);
+    EXPECT_EQ(r.exitCode, 64);
+    EXPECT_NE(r.err.find(path + " line 2: 2 columns where a 1-port file has 3."), std::string::npos)
+        << r.err;
 }
 
 }  // namespace

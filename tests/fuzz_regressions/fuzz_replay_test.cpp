@@ -15,6 +15,7 @@ extern "C" int ReplayDeviceLink(const uint8_t* data, std::size_t size);
 extern "C" int ReplayFrameDecoder(const uint8_t* data, std::size_t size);
 extern "C" int ReplayRecordingReader(const uint8_t* data, std::size_t size);
 extern "C" int ReplayBridgeFrames(const uint8_t* data, std::size_t size);
+extern "C" int ReplayTouchstone(const uint8_t* data, std::size_t size);
 #ifdef KORVEL_REPLAY_USB
 extern "C" int ReplayMsOsDescriptors(const uint8_t* data, std::size_t size);
 #endif
@@ -60,6 +61,10 @@ TEST(FuzzReplay, RecordingReader) {
 
 TEST(FuzzReplay, BridgeClientInput) {
     EXPECT_GT(ReplayCorpus("bridge_frames", ReplayBridgeFrames), 0);
+}
+
+TEST(FuzzReplay, TouchstoneReader) {
+    EXPECT_GT(ReplayCorpus("touchstone", ReplayTouchstone), 0);
 }
 
 #ifdef KORVEL_REPLAY_USB

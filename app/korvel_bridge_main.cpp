@@ -67,11 +67,8 @@ int main(int argc, char** argv) {
     bridge::BridgeServer server(
         instrument, serving, [](const std::string& line) { PrintLine(stderr, line); },
         [](const std::string& line) { PrintLine(stdout, line); });
-    if (!server.Listen(options.listen, error)) {
-        std::fprintf(stderr, "korvel-bridge: cannot listen on %s: %s\n",
-                     options.listen.ToString().c_str(), error.c_str());
-        return 1;
-    }
+    // Taken before the socket appears: a SIGINT or SIGTERM right after it
+    // must not end the program without its cleanup.
     // SIGINT and SIGTERM stop the server, which closes the instrument and
     // removes its socket file. Asio takes the signal in its own handler and
     // calls ours on the signal thread, where stopping the server is safe.
@@ -83,6 +80,13 @@ int main(int argc, char** argv) {
         }
     });
     std::thread signalThread([&signalIo] { signalIo.run(); });
+    if (!server.Listen(options.listen, error)) {
+        std::fprintf(stderr, "korvel-bridge: cannot listen on %s: %s\n",
+                     options.listen.ToString().c_str(), error.c_str());
+        signalIo.stop();
+        signalThread.join();
+        return 1;
+    }
     const bool served = server.Serve();
     signalIo.stop();
     signalThread.join();

@@ -38,11 +38,8 @@ int main(int argc, char** argv) {
         instrument->ArmFault(fault);
     }
     korvel::SimServer server(instrument, options.server);
-    if (!server.Listen(options.listen, error)) {
-        std::fprintf(stderr, "korvel-sim: cannot listen on %s: %s\n",
-                     options.listen.ToString().c_str(), error.c_str());
-        return 1;
-    }
+    // Taken before the socket appears: a SIGINT or SIGTERM right after it
+    // must not end the program without its cleanup.
     // SIGINT and SIGTERM stop the server (which removes its socket file) and
     // end the program normally. Asio takes the signal in its own handler and
     // calls ours on the signal thread, where stopping the server is safe.
@@ -54,6 +51,13 @@ int main(int argc, char** argv) {
         }
     });
     std::thread signalThread([&signalIo] { signalIo.run(); });
+    if (!server.Listen(options.listen, error)) {
+        std::fprintf(stderr, "korvel-sim: cannot listen on %s: %s\n",
+                     options.listen.ToString().c_str(), error.c_str());
+        signalIo.stop();
+        signalThread.join();
+        return 1;
+    }
     std::printf("korvel-sim: listening on %s\n", server.BoundEndpoint().ToString().c_str());
     std::fflush(stdout);
     server.Serve();

@@ -58,7 +58,9 @@ TEST(SweepRecordReplay, OtherSettingsDivergeOnceAndThenFindNoInstrument) {
 
     const ChildResult replayed = RunChild(
         KORVEL_SWEEP_PATH,
-        Sweep("replay:" + file.Path(), {"--range3", "20.5:21.9", "--timeout", "0.5"}), kBoundMs);
+        // The time-out must outlast the worker's 500 ms pause before it opens
+        // the instrument, on a slow (sanitizer) build too.
+        Sweep("replay:" + file.Path(), {"--range3", "20.5:21.9", "--timeout", "3"}), kBoundMs);
     ASSERT_TRUE(replayed.exited);
     EXPECT_EQ(replayed.exitCode, 2) << replayed.err;
     EXPECT_EQ(replayed.out, "");

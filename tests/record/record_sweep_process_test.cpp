@@ -59,8 +59,9 @@ TEST(SweepRecordReplay, OtherSettingsDivergeOnceAndThenFindNoInstrument) {
     const ChildResult replayed = RunChild(
         KORVEL_SWEEP_PATH,
         // The time-out must outlast the worker's 500 ms pause before it opens
-        // the instrument, on a slow (sanitizer) build too.
-        Sweep("replay:" + file.Path(), {"--range3", "20.5:21.9", "--timeout", "3"}), kBoundMs);
+        // the instrument, on a slow (sanitizer) build too, and end the run
+        // well before the rest of the pass (its pauses take about 8 s).
+        Sweep("replay:" + file.Path(), {"--range3", "20.5:21.9", "--timeout", "2"}), kBoundMs);
     ASSERT_TRUE(replayed.exited);
     EXPECT_EQ(replayed.exitCode, 2) << replayed.err;
     EXPECT_EQ(replayed.out, "");

@@ -1,13 +1,11 @@
 // korvel-bridge: a local instrument served on a socket, so that korvel can
 // reach it from another place (through an SSH tunnel) or another process.
-#include <asio/io_context.hpp>
-#include <asio/signal_set.hpp>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "stop_on_signal.h"
 
 #include "bridge/bridge_command_line.h"
 #include "bridge/bridge_server.h"
@@ -67,28 +65,12 @@ int main(int argc, char** argv) {
     bridge::BridgeServer server(
         instrument, serving, [](const std::string& line) { PrintLine(stderr, line); },
         [](const std::string& line) { PrintLine(stdout, line); });
-    // Taken before the socket appears: a SIGINT or SIGTERM right after it
-    // must not end the program without its cleanup.
-    // SIGINT and SIGTERM stop the server, which closes the instrument and
-    // removes its socket file. Asio takes the signal in its own handler and
-    // calls ours on the signal thread, where stopping the server is safe.
-    asio::io_context signalIo;
-    asio::signal_set stopSignals(signalIo, SIGINT, SIGTERM);
-    stopSignals.async_wait([&server](const std::error_code& e, int) {
-        if (!e) {
-            server.Stop();
-        }
-    });
-    std::thread signalThread([&signalIo] { signalIo.run(); });
+    const korvel::StopOnSignal stopOnSignal([&server] { server.Stop(); });
     if (!server.Listen(options.listen, error)) {
         std::fprintf(stderr, "korvel-bridge: cannot listen on %s: %s\n",
                      options.listen.ToString().c_str(), error.c_str());
-        signalIo.stop();
-        signalThread.join();
         return 1;
     }
     const bool served = server.Serve();
-    signalIo.stop();
-    signalThread.join();
     return served ? 0 : 1;
 }

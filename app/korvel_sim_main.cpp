@@ -1,13 +1,11 @@
 // korvel-sim: the simulated instrument served on a socket, so the program
 // (or a test) can reach it through the stream transport.
-#include <asio/io_context.hpp>
-#include <asio/signal_set.hpp>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "stop_on_signal.h"
 
 #include "sim/sim_command_line.h"
 #include "sim/sim_instrument.h"
@@ -38,30 +36,14 @@ int main(int argc, char** argv) {
         instrument->ArmFault(fault);
     }
     korvel::SimServer server(instrument, options.server);
-    // Taken before the socket appears: a SIGINT or SIGTERM right after it
-    // must not end the program without its cleanup.
-    // SIGINT and SIGTERM stop the server (which removes its socket file) and
-    // end the program normally. Asio takes the signal in its own handler and
-    // calls ours on the signal thread, where stopping the server is safe.
-    asio::io_context signalIo;
-    asio::signal_set stopSignals(signalIo, SIGINT, SIGTERM);
-    stopSignals.async_wait([&server](const std::error_code& e, int) {
-        if (!e) {
-            server.Stop();
-        }
-    });
-    std::thread signalThread([&signalIo] { signalIo.run(); });
+    const korvel::StopOnSignal stopOnSignal([&server] { server.Stop(); });
     if (!server.Listen(options.listen, error)) {
         std::fprintf(stderr, "korvel-sim: cannot listen on %s: %s\n",
                      options.listen.ToString().c_str(), error.c_str());
-        signalIo.stop();
-        signalThread.join();
         return 1;
     }
     std::printf("korvel-sim: listening on %s\n", server.BoundEndpoint().ToString().c_str());
     std::fflush(stdout);
     server.Serve();
-    signalIo.stop();
-    signalThread.join();
     return 0;
 }

@@ -1,6 +1,5 @@
 #include "korvel_app.h"
 
-#include <QFileInfo>
 #include <QMessageBox>
 #include <clocale>
 #include <memory>
@@ -15,9 +14,15 @@
 namespace korvel {
 
 CKORVELApp::CKORVELApp(int& argc, char** argv) : QApplication(argc, argv) {
-    // The title of the program's own message boxes: the executable's name
-    // without extension.
-    setApplicationName(QFileInfo(applicationFilePath()).completeBaseName());
+#ifdef Q_OS_WIN
+    constexpr bool kWindows = true;
+#else
+    constexpr bool kWindows = false;
+#endif
+    // The title of the program's own message boxes.
+    setApplicationName(TitleForExecutable(applicationFilePath(), kWindows));
+    // Wayland desktops find the menu entry and its icon by this name.
+    setDesktopFileName(QStringLiteral(KORVEL_APP_ID));
     // Numbers in texts always use '.' whatever the user's locale.
     std::setlocale(LC_NUMERIC, "C");
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what a brand-new Debian 12 machine needs, and only what is missing.
-# Usage: scripts/setup.sh [base] [gui-test] [windows] [fuzz]   (default: base gui-test)
+# Usage: scripts/setup.sh [base] [gui-test] [windows] [fuzz] [package]
+#        (default: base gui-test)
 set -euo pipefail
 
 groups=("$@")
@@ -15,8 +16,11 @@ for g in "${groups[@]}"; do
                      libusb-1.0-0-dev umockdev libumockdev-dev) ;;
         gui-test) pkgs+=(xvfb xauth x11-utils imagemagick) ;;
         windows) pkgs+=(cmake make g++-mingw-w64-x86-64-posix googletest wine
-                        libasio-dev libcli11-dev nlohmann-json3-dev) ;;
+                        libasio-dev libcli11-dev nlohmann-json3-dev
+                        python3 qt6-base-dev) ;;
         fuzz) pkgs+=(clang libclang-rt-14-dev) ;;
+        # The Debian package: manual pages, shlibdeps and the validators.
+        package) pkgs+=(help2man dpkg-dev file lintian desktop-file-utils appstream man-db) ;;
         *) echo "setup.sh: unknown group '$g'" >&2; exit 64 ;;
     esac
 done

@@ -16,6 +16,9 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+// <windows.h> maps ChooseColor to ChooseColorW, which would rename the member
+// function defined here away from its declaration.
+#undef ChooseColor
 #endif
 
 namespace korvel {

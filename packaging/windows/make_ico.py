@@ -29,6 +29,8 @@ def read_png(path):
         if len(chunk) != length:
             raise IconError(f"{path}: cut short")
         if kind == b"IHDR":
+            if length != 13:
+                raise IconError(f"{path}: damaged image header")
             header = struct.unpack(">IIBBBBB", chunk)
         elif kind == b"IDAT":
             idat += chunk
@@ -104,7 +106,9 @@ def make_icon(pngs):
     entries = []
     for path in pngs:
         data, width, colour, idat = read_png(path)
-        image = data if width == 256 else bitmap_entry(path, width, colour, idat)
+        # Decoded at every size, so that a damaged file is refused.
+        bitmap = bitmap_entry(path, width, colour, idat)
+        image = data if width == 256 else bitmap
         entries.append((width, image))
     entries.sort(key=lambda e: e[0])
     sizes = [w for w, _ in entries]

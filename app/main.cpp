@@ -8,6 +8,7 @@
 #include "device_string.h"
 #include "korvel_app.h"
 #include "no_instrument_transport.h"
+#include "parent_console.h"
 #include "record/recording_transport.h"
 #include "record/replay_device.h"
 
@@ -38,6 +39,9 @@ int main(int argc, char** argv) {
         ours.push_back(arg);
     }
     const korvel::CommandLine options = korvel::ParseCommandLine(ours);
+    if (!options.error.empty() || options.help) {
+        korvel::UseParentConsole();
+    }
     if (!options.error.empty()) {
         std::fprintf(stderr, "korvel: %s\n\n%s", options.error.c_str(),
                      korvel::UsageText().c_str());
@@ -57,6 +61,7 @@ int main(int argc, char** argv) {
         transport = std::make_unique<korvel::NoInstrumentTransport>();
     }
     if (!transport) {
+        korvel::UseParentConsole();
         std::fprintf(stderr, "korvel: %s\n", error.c_str());
         return korvel::kExitUsage;
     }
@@ -64,6 +69,7 @@ int main(int argc, char** argv) {
         transport = korvel::MakeRecordingTransport(std::move(transport), options.recordPath,
                                                    "korvel", options.device, error);
         if (!transport) {
+            korvel::UseParentConsole();
             std::fprintf(stderr, "korvel: --record: %s\n", error.c_str());
             return korvel::kExitUsage;
         }

@@ -20,7 +20,7 @@ cmake -S . -B "$dir" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt")"
 arch="$(dpkg --print-architecture)"
-deb="$dir/korvel_${version}_${arch}.deb"
+deb="$(cd "$dir" && pwd)/korvel_${version}_${arch}.deb"
 rm -f "$deb"
 (cd "$dir" && cpack -G DEB >/dev/null)
 [ -f "$deb" ] || { echo "package.sh: cpack made no $deb" >&2; exit 1; }
@@ -37,7 +37,7 @@ failed=()
 export DEBIAN_FRONTEND=noninteractive
 # Removing a package that is not installed fails nobody.
 trap 'apt-get purge -y -qq korvel >/dev/null 2>&1 || true' EXIT
-apt-get install -y -qq --no-install-recommends "./$deb" >/dev/null
+apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
 /usr/bin/korvel-sweep --device sim --passes 1 --format json >"$dir/package-sweep.json" ||
     failed+=("korvel-sweep --device sim")
 grep -q '"smith"' "$dir/package-sweep.json" || failed+=("korvel-sweep output")

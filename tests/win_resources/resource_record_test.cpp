@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -149,7 +150,7 @@ class ResourceImage {
 
 // The subsystem field of the executable's optional header, or 0.
 WORD Subsystem(const std::wstring& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
     IMAGE_DOS_HEADER dos{};
     IMAGE_NT_HEADERS64 nt{};
     if (!file.read(reinterpret_cast<char*>(&dos), sizeof dos) ||

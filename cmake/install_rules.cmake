@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` and the Debian package put on a Linux system: the
 # programs, the desktop entry, the icons, the AppStream data, the manual pages,
 # the udev rule template and the licence.

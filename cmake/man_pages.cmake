@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Manual pages made at build time from each program's --help (help2man), so
 # they always list the options the program takes. Nothing is made when
 # help2man is missing (scripts/setup.sh package installs it) or when the

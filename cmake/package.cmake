@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `cpack -G DEB` in the build folder makes korvel_<version>_<arch>.deb from the
 # install rules; the libraries it needs are found by dpkg-shlibdeps.
 set(CPACK_PACKAGE_NAME korvel)

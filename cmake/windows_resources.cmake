@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Windows resources of every executable: the version record, the application
 # icon (group 128, a multi-size .ico made from res/icon_*.png at build time)
 # and the manifest (caller's rights, per-monitor DPI, common controls v6).

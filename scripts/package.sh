@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package korvel_<version>_<arch>.deb in build/ (or
 # $KORVEL_BUILD_DIR) and validates it: desktop entry, AppStream data, lintian.
 # With --install (as root, as on CI) it then installs the package, runs the

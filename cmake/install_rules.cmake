@@ -35,8 +35,10 @@ endif()
 
 korvel_install_man_pages()
 
-install(FILES "${PROJECT_SOURCE_DIR}/packaging/linux/70-korvel.rules"
-        DESTINATION "${KORVEL_UDEV_RULES_DIR}")
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    install(FILES "${PROJECT_SOURCE_DIR}/packaging/linux/70-korvel.rules"
+            DESTINATION "${KORVEL_UDEV_RULES_DIR}")
+endif()
 
 # Debian's layout for the licence and the change log of a native package.
 set(_korvel_changelog "${CMAKE_BINARY_DIR}/packaging/changelog")

@@ -20,7 +20,7 @@ function(korvel_man_page target description)
         OUTPUT "${page}.gz"
         COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_BINARY_DIR}/man"
         COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
-                "${KORVEL_HELP2MAN}" --no-info --no-discard-stderr --section=1
+                "${KORVEL_HELP2MAN}" --no-info --section=1
                 "--version-string=${PROJECT_VERSION}" "--name=${description}"
                 "--output=${page}" "$<TARGET_FILE:${target}>"
         # -n: no time stamp in the archive, so the page is the same every build.

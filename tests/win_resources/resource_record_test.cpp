@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -18,246 +18,148 @@ std::wstring Widen(const std::string& text) {
     return std::wstring(text.begin(), text.end());  // ASCII names only
 }
 
-std::vector<std::string> Split(const std::string& list) {
-    std::vector<std::string> items;
-    std::stringstream in(list);
-    for (std::string item; std::getline(in, item, ',');) {
-        items.push_back(item);
-    }
-    return items;
-}
-
-// The folder of the programs, from this test's own location.
-std::wstring ProgramPath(const std::string& fileName) {
-    wchar_t self[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self, n);
-    path.erase(path.find_last_of(L"\\/") + 1);
-    std::wstring appDir = Widen(KORVEL_APP_DIR);
-    for (wchar_t& c : appDir) {
-        if (c == L'/') {
-            c = L'\\';
-        }
-    }
-    return path + appDir + L"\\" + Widen(fileName);
-}
-
 struct Program {
-    std::string fileName;
+    std::wstring path;
+    std::wstring fileName;
     WORD subsystem;
 };
 
+// The programs, found from this test's own location: under Wine the build's
+// absolute paths are not Windows paths.
 std::vector<Program> Programs() {
-    std::vector<Program> programs;
-    for (const std::string& tool : Split(KORVEL_TOOLS)) {
-        programs.push_back({tool, IMAGE_SUBSYSTEM_WINDOWS_CUI});
+    wchar_t self[MAX_PATH];
+    const std::filesystem::path here =
+        std::filesystem::path(std::wstring(self, GetModuleFileNameW(nullptr, self, MAX_PATH)))
+            .parent_path();
+    std::vector<std::pair<std::string, WORD>> names;
+    std::stringstream tools(KORVEL_TOOLS);
+    for (std::string tool; std::getline(tools, tool, ',');) {
+        names.emplace_back(tool, IMAGE_SUBSYSTEM_WINDOWS_CUI);
     }
 #ifdef KORVEL_WINDOW
-    programs.push_back({KORVEL_WINDOW, IMAGE_SUBSYSTEM_WINDOWS_GUI});
+    names.emplace_back(KORVEL_WINDOW, IMAGE_SUBSYSTEM_WINDOWS_GUI);
 #endif
+    std::vector<Program> programs;
+    for (const auto& [name, subsystem] : names) {
+        const auto path = (here / KORVEL_APP_DIR / name).lexically_normal();
+        programs.push_back({path.wstring(), Widen(name), subsystem});
+    }
     return programs;
 }
 
-class VersionRecord {
-  public:
-    explicit VersionRecord(const std::wstring& path) {
-        DWORD ignored = 0;
-        const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-        if (size == 0) {
-            return;
-        }
-        data_.resize(size);
-        if (!GetFileVersionInfoW(path.c_str(), 0, size, data_.data())) {
-            data_.clear();
-        }
+// A value of the version record, as 16-bit words: the fixed part ("\\") and
+// the translations are binary, the texts end at their terminating zero.
+std::wstring VersionValue(const std::vector<char>& record, const std::wstring& key) {
+    void* value = nullptr;
+    UINT length = 0;
+    if (record.empty() || !VerQueryValueW(record.data(), key.c_str(), &value, &length)) {
+        return {};
     }
-    bool Present() const { return !data_.empty(); }
-
-    const VS_FIXEDFILEINFO* Fixed() const {
-        void* value = nullptr;
-        UINT length = 0;
-        if (!VerQueryValueW(data_.data(), L"\\", &value, &length) ||
-            length < sizeof(VS_FIXEDFILEINFO)) {
-            return nullptr;
-        }
-        return static_cast<const VS_FIXEDFILEINFO*>(value);
+    const bool text = key.find(L"StringFileInfo") != std::wstring::npos;
+    std::wstring words(text ? length : length / sizeof(wchar_t), L'\0');
+    std::memcpy(words.data(), value, words.size() * sizeof(wchar_t));
+    if (text) {
+        words.resize(std::wcslen(words.c_str()));
     }
-
-    std::vector<std::pair<WORD, WORD>> Translations() const {
-        void* value = nullptr;
-        UINT length = 0;
-        std::vector<std::pair<WORD, WORD>> result;
-        if (VerQueryValueW(data_.data(), L"\\VarFileInfo\\Translation", &value, &length)) {
-            const WORD* words = static_cast<const WORD*>(value);
-            for (UINT i = 0; i + 1 < length / sizeof(WORD); i += 2) {
-                result.emplace_back(words[i], words[i + 1]);
-            }
-        }
-        return result;
-    }
-
-    // A text entry of the English (United States), code page 1252 block.
-    std::wstring Text(const wchar_t* name) const {
-        const std::wstring key = std::wstring(L"\\StringFileInfo\\040904E4\\") + name;
-        void* value = nullptr;
-        UINT length = 0;
-        if (!VerQueryValueW(data_.data(), key.c_str(), &value, &length) || length == 0) {
-            return L"";
-        }
-        std::wstring text(static_cast<const wchar_t*>(value), length);
-        while (!text.empty() && text.back() == L'\0') {
-            text.pop_back();
-        }
-        return text;
-    }
-
-  private:
-    std::vector<unsigned char> data_;
-};
-
-// The executable's resources, loaded as data only.
-class ResourceImage {
-  public:
-    explicit ResourceImage(const std::wstring& path)
-        : module_(LoadLibraryExW(path.c_str(), nullptr,
-                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
-    ~ResourceImage() {
-        if (module_) {
-            FreeLibrary(module_);
-        }
-    }
-    ResourceImage(const ResourceImage&) = delete;
-    ResourceImage& operator=(const ResourceImage&) = delete;
-
-    bool Loaded() const { return module_ != nullptr; }
-
-    std::string Bytes(LPCWSTR type, LPCWSTR name) const {
-        HRSRC found = FindResourceW(module_, name, type);
-        if (!found) {
-            return {};
-        }
-        HGLOBAL loaded = LoadResource(module_, found);
-        const void* data = loaded ? LockResource(loaded) : nullptr;
-        if (!data) {
-            return {};
-        }
-        return std::string(static_cast<const char*>(data), SizeofResource(module_, found));
-    }
-
-  private:
-    HMODULE module_;
-};
-
-// The subsystem field of the executable's optional header, or 0.
-WORD Subsystem(const std::wstring& path) {
-    std::ifstream file(std::filesystem::path(path), std::ios::binary);
-    IMAGE_DOS_HEADER dos{};
-    IMAGE_NT_HEADERS64 nt{};
-    if (!file.read(reinterpret_cast<char*>(&dos), sizeof dos) ||
-        dos.e_magic != IMAGE_DOS_SIGNATURE || !file.seekg(dos.e_lfanew) ||
-        !file.read(reinterpret_cast<char*>(&nt), sizeof nt) || nt.Signature != IMAGE_NT_SIGNATURE) {
-        return 0;
-    }
-    return nt.OptionalHeader.Subsystem;
+    return words;
 }
 
-// Sizes of the images in an icon group (256 is stored as 0).
-std::vector<int> IconSizes(const std::string& group) {
-#pragma pack(push, 2)
-    struct GroupHeader {
-        WORD reserved, type, count;
-    };
-    struct GroupEntry {
-        BYTE width, height, colours, reserved;
-        WORD planes, bitCount;
-        DWORD bytes;
-        WORD id;
-    };
-#pragma pack(pop)
-    std::vector<int> sizes;
-    if (group.size() < sizeof(GroupHeader)) {
-        return sizes;
-    }
-    GroupHeader header;
-    std::memcpy(&header, group.data(), sizeof header);
-    for (WORD i = 0; i < header.count; ++i) {
-        const size_t at = sizeof header + i * sizeof(GroupEntry);
-        if (at + sizeof(GroupEntry) > group.size()) {
-            break;
+// A resource of the executable, loaded as data only; empty if missing.
+std::string Resource(const std::wstring& path, LPCWSTR type, LPCWSTR name) {
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    std::string bytes;
+    if (HRSRC found = module ? FindResourceW(module, name, type) : nullptr) {
+        if (const void* data = LockResource(LoadResource(module, found))) {
+            bytes.assign(static_cast<const char*>(data), SizeofResource(module, found));
         }
-        GroupEntry entry;
-        std::memcpy(&entry, group.data() + at, sizeof entry);
-        sizes.push_back(entry.width == 0 ? 256 : entry.width);
     }
-    return sizes;
+    if (module) {
+        FreeLibrary(module);
+    }
+    return bytes;
 }
 
 TEST(WindowsResources, VersionRecordNamesEachExecutableAndItsVersion) {
     for (const Program& program : Programs()) {
-        SCOPED_TRACE(program.fileName);
-        const VersionRecord record(ProgramPath(program.fileName));
-        ASSERT_TRUE(record.Present());
-        const VS_FIXEDFILEINFO* fixed = record.Fixed();
-        ASSERT_NE(fixed, nullptr);
-        EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-        EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-        EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
-        EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-        EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
-        EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
-        const std::vector<std::pair<WORD, WORD>> english{{0x0409, 1252}};
-        EXPECT_EQ(record.Translations(), english);
-        EXPECT_EQ(record.Text(L"OriginalFilename"), Widen(program.fileName));
-        EXPECT_EQ(record.Text(L"InternalName"), Widen(program.fileName));
-        EXPECT_EQ(record.Text(L"FileVersion"), Widen(KORVEL_VERSION));
-        EXPECT_EQ(record.Text(L"ProductVersion"), Widen(KORVEL_VERSION));
-        EXPECT_NE(record.Text(L"ProductName").find(L"KORVEL"), std::wstring::npos);
-        EXPECT_NE(record.Text(L"FileDescription").find(L"KORVEL"), std::wstring::npos);
+        SCOPED_TRACE(std::string(program.fileName.begin(), program.fileName.end()));
+        DWORD ignored = 0;
+        std::vector<char> record(GetFileVersionInfoSizeW(program.path.c_str(), &ignored));
+        ASSERT_FALSE(record.empty());
+        ASSERT_TRUE(GetFileVersionInfoW(program.path.c_str(), 0, static_cast<DWORD>(record.size()),
+                                        record.data()));
+        VS_FIXEDFILEINFO fixed{};
+        const std::wstring fixedBytes = VersionValue(record, L"\\");
+        ASSERT_GE(fixedBytes.size() * sizeof(wchar_t), sizeof fixed);
+        std::memcpy(&fixed, fixedBytes.data(), sizeof fixed);
+        EXPECT_EQ(fixed.dwFileVersionMS, 0x00010000u);
+        EXPECT_EQ(fixed.dwFileVersionLS, 0x00000001u);
+        EXPECT_EQ(fixed.dwProductVersionMS, 0x00010000u);
+        EXPECT_EQ(fixed.dwProductVersionLS, 0x00000001u);
+        // English (United States), code page 1252.
+        EXPECT_EQ(VersionValue(record, L"\\VarFileInfo\\Translation"),
+                  std::wstring({wchar_t(0x0409), wchar_t(1252)}));
+        const std::wstring block = L"\\StringFileInfo\\040904E4\\";
+        EXPECT_EQ(VersionValue(record, block + L"OriginalFilename"), program.fileName);
+        EXPECT_EQ(VersionValue(record, block + L"InternalName"), program.fileName);
+        EXPECT_EQ(VersionValue(record, block + L"FileVersion"), Widen(KORVEL_VERSION));
+        EXPECT_EQ(VersionValue(record, block + L"ProductVersion"), Widen(KORVEL_VERSION));
+        EXPECT_NE(VersionValue(record, block + L"ProductName").find(L"KORVEL"), std::wstring::npos);
+        EXPECT_NE(VersionValue(record, block + L"FileDescription").find(L"KORVEL"),
+                  std::wstring::npos);
     }
 }
 
-TEST(WindowsResources, IconGroup128HoldsEveryIconSize) {
-    const std::vector<int> expected{16, 24, 32, 48, 64, 128, 256};
+TEST(WindowsResources, IconGroup128HoldsEveryIconSizeAndMakesAnIcon) {
     for (const Program& program : Programs()) {
-        SCOPED_TRACE(program.fileName);
-        const ResourceImage image(ProgramPath(program.fileName));
-        ASSERT_TRUE(image.Loaded());
-        EXPECT_EQ(IconSizes(image.Bytes(RT_GROUP_ICON, MAKEINTRESOURCEW(128))), expected);
-        // The window system can make an icon of the group's 32-pixel image.
-        const std::string group = image.Bytes(RT_GROUP_ICON, MAKEINTRESOURCEW(128));
-        const int id =
-            LookupIconIdFromDirectoryEx(reinterpret_cast<PBYTE>(const_cast<char*>(group.data())),
-                                        TRUE, 32, 32, LR_DEFAULTCOLOR);
-        ASSERT_NE(id, 0);
-        std::string icon = image.Bytes(RT_ICON, MAKEINTRESOURCEW(id));
-        ASSERT_FALSE(icon.empty());
-        HICON handle = CreateIconFromResourceEx(reinterpret_cast<PBYTE>(icon.data()),
-                                                static_cast<DWORD>(icon.size()), TRUE, 0x00030000,
-                                                32, 32, LR_DEFAULTCOLOR);
-        EXPECT_NE(handle, nullptr);
-        if (handle) {
-            DestroyIcon(handle);
+        SCOPED_TRACE(std::string(program.fileName.begin(), program.fileName.end()));
+        std::string group = Resource(program.path, RT_GROUP_ICON, MAKEINTRESOURCEW(128));
+        ASSERT_GE(group.size(), 6u);
+        // The group: a 6-byte header with the count, then 14 bytes per image,
+        // its width first (0 for 256).
+        std::vector<int> sizes;
+        const size_t count = static_cast<unsigned char>(group[4]);
+        for (size_t i = 0; i < count && 6 + 14 * (i + 1) <= group.size(); ++i) {
+            const int width = static_cast<unsigned char>(group[6 + 14 * i]);
+            sizes.push_back(width == 0 ? 256 : width);
+        }
+        EXPECT_EQ(sizes, (std::vector<int>{16, 24, 32, 48, 64, 128, 256}));
+        // The window system picks the 32-pixel image and makes an icon of it.
+        const int id = LookupIconIdFromDirectoryEx(reinterpret_cast<PBYTE>(group.data()), TRUE, 32,
+                                                   32, LR_DEFAULTCOLOR);
+        std::string image = Resource(program.path, RT_ICON, MAKEINTRESOURCEW(id));
+        ASSERT_FALSE(image.empty());
+        HICON icon = CreateIconFromResourceEx(reinterpret_cast<PBYTE>(image.data()),
+                                              static_cast<DWORD>(image.size()), TRUE, 0x00030000,
+                                              32, 32, LR_DEFAULTCOLOR);
+        EXPECT_NE(icon, nullptr);
+        if (icon) {
+            DestroyIcon(icon);
         }
     }
 }
 
-TEST(WindowsResources, ManifestRunsWithTheCallersRightsOnly) {
+TEST(WindowsResources, ManifestRunsWithTheCallersRightsAndDeclaresWhatQtNeeds) {
     for (const Program& program : Programs()) {
-        SCOPED_TRACE(program.fileName);
-        const ResourceImage image(ProgramPath(program.fileName));
-        ASSERT_TRUE(image.Loaded());
-        const std::string manifest = image.Bytes(RT_MANIFEST, MAKEINTRESOURCEW(1));
-        EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
-        EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
-        EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
-        EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
+        SCOPED_TRACE(std::string(program.fileName.begin(), program.fileName.end()));
+        const std::string manifest = Resource(program.path, RT_MANIFEST, MAKEINTRESOURCEW(1));
+        for (const char* text : {"level=\"asInvoker\"", "uiAccess=\"false\"",
+                                 "Microsoft.Windows.Common-Controls", "PerMonitorV2"}) {
+            EXPECT_NE(manifest.find(text), std::string::npos) << text;
+        }
     }
 }
 
 TEST(WindowsResources, ConsoleToolsAreConsoleProgramsAndTheWindowIsNot) {
     for (const Program& program : Programs()) {
-        SCOPED_TRACE(program.fileName);
-        EXPECT_EQ(Subsystem(ProgramPath(program.fileName)), program.subsystem);
+        SCOPED_TRACE(std::string(program.fileName.begin(), program.fileName.end()));
+        std::ifstream file(std::filesystem::path(program.path), std::ios::binary);
+        IMAGE_DOS_HEADER dos{};
+        IMAGE_NT_HEADERS64 nt{};
+        ASSERT_TRUE(file.read(reinterpret_cast<char*>(&dos), sizeof dos) &&
+                    file.seekg(dos.e_lfanew) && file.read(reinterpret_cast<char*>(&nt), sizeof nt));
+        ASSERT_EQ(nt.Signature, static_cast<DWORD>(IMAGE_NT_SIGNATURE));
+        EXPECT_EQ(nt.OptionalHeader.Subsystem, program.subsystem);
     }
 }
 

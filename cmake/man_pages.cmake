@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Manual pages made at build time from each program's --help (help2man), so
 # they always list the options the program takes. Nothing is made when
-# help2man is missing (scripts/setup.sh package installs it) or when the
-# programs cannot run here (a cross-build).
+# help2man is missing (scripts/setup.sh package installs it), when the
+# programs cannot run here (a cross-build) or in a sanitizer build, which is
+# not installed.
 find_program(KORVEL_HELP2MAN help2man)
 find_program(KORVEL_GZIP gzip)
 
@@ -10,7 +11,7 @@ set(KORVEL_MAN_PAGES "")
 
 # korvel_man_page(<target> <one-line description>)
 function(korvel_man_page target description)
-    if(CMAKE_CROSSCOMPILING OR NOT KORVEL_HELP2MAN OR NOT KORVEL_GZIP)
+    if(CMAKE_CROSSCOMPILING OR KORVEL_SANITIZE OR NOT KORVEL_HELP2MAN OR NOT KORVEL_GZIP)
         return()
     endif()
     set(page "${CMAKE_BINARY_DIR}/man/${target}.1")
@@ -35,7 +36,7 @@ endfunction()
 function(korvel_install_man_pages)
     get_property(pages GLOBAL PROPERTY KORVEL_MAN_PAGES)
     if(NOT pages)
-        if(NOT CMAKE_CROSSCOMPILING)
+        if(NOT CMAKE_CROSSCOMPILING AND NOT KORVEL_SANITIZE)
             message(STATUS "Manual pages skipped: they need help2man "
                            "(scripts/setup.sh package installs it)")
         endif()

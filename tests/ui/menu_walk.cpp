@@ -1,46 +1,39 @@
 #include "menu_walk.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 namespace korvel::testing {
 
-namespace {
-
-QString PlainText(const QAction* action) {
-    QString text = action->text().section(QLatin1Char('\t'), 0, 0);
-    return text.remove(QLatin1Char('&'));
-}
-
-}  // namespace
-
-QPointer<QTimer> WalkNextMenu(MenuWalk& walk, QStringList path) {
+void WalkNextMenu(MenuWalk& walk, QStringList path) {
+    walk = MenuWalk{};
     auto* poll = new QTimer;
     poll->setInterval(5);
     QObject::connect(poll, &QTimer::timeout,
-                     [poll, &walk, path, step = 0, lastMenu = (QMenu*)nullptr]() mutable {
+                     [poll, &walk, path, step = 0, last = static_cast<QMenu*>(nullptr)]() mutable {
                          auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-                         if (!menu || menu == lastMenu) {
-                             return;  // not open yet, or the submenu is still opening
+                         if (!menu || menu == last) {
+                             return;  // not open yet
                          }
-                         lastMenu = menu;
+                         last = menu;
                          walk.seen.clear();
                          QAction* chosen = nullptr;
                          for (QAction* action : menu->actions()) {
-                             if (action->isSeparator()) {
-                                 continue;
-                             }
-                             walk.seen << PlainText(action);
-                             if (PlainText(action) == path[step]) {
+                             walk.seen << action->text().section('\t', 0, 0).remove('&');
+                             if (walk.seen.last() == path[step]) {
                                  chosen = action;
                              }
                          }
-                         if (!chosen || !chosen->isEnabled()) {
-                             walk.failed = true;
-                             poll->stop();
+                         const bool done = !chosen || ++step == path.size();
+                         if (done) {
+                             walk.failed = !chosen;
+                             walk.finished = !!chosen;
                              poll->deleteLater();
+                             poll->stop();
+                         }
+                         if (!chosen) {
                              while (QWidget* open = QApplication::activePopupWidget()) {
                                  open->close();
                              }
@@ -48,14 +41,8 @@ QPointer<QTimer> WalkNextMenu(MenuWalk& walk, QStringList path) {
                          }
                          menu->setActiveAction(chosen);
                          QTest::keyClick(menu, Qt::Key_Return);
-                         if (++step == path.size()) {
-                             walk.finished = true;
-                             poll->stop();
-                             poll->deleteLater();
-                         }
                      });
     poll->start();
-    return poll;
 }
 
 }  // namespace korvel::testing

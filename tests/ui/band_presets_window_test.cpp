@@ -1,6 +1,5 @@
 // Band presets in the window: the texts the edits take, and the menus that
 // fill one range's edits, by mouse or keyboard.
-#include <QContextMenuEvent>
 #include <QTest>
 
 #include "band_preset_menus.h"
@@ -28,15 +27,10 @@ TEST(BandPresetTexts, PassTheRangeEditsRulesShowAsWrittenAndSweepTheWholeBand) {
 
 class BandPresetMenuTest : public DialogTest {
   protected:
-    // Opens the menu (of the window when `on` is null) and waits for the walk.
-    void Choose(QWidget* on, const QStringList& path) {
-        WalkNextMenu(walk, path);
-        QWidget* target = on ? on : dialog.get();
-        const QPoint at = on ? QPoint(2, 2) : QPoint(5, 700);  // window: its background
-        QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
-        QCoreApplication::sendEvent(target, &event);
-        ASSERT_TRUE(WaitUntil([&] { return walk.finished || walk.failed; }));
-        ASSERT_FALSE(walk.failed) << walk.seen.join(", ").toStdString();
+    // Chooses in the menu of the edit, or of the window's background.
+    void Choose(QWidget* edit, const QStringList& path) {
+        walk = ChooseFromContextMenu(edit ? *edit : *dialog, QPoint(5, edit ? 5 : 700), path);
+        ASSERT_TRUE(walk.finished) << walk.seen.join(", ").toStdString();
     }
     QStringList Texts() {
         QStringList texts;

@@ -3,7 +3,10 @@
 // Return pressed, which opens its submenu or triggers it.
 #pragma once
 
+#include <QPoint>
 #include <QStringList>
+
+class QWidget;
 
 namespace korvel::testing {
 
@@ -14,5 +17,7 @@ struct MenuWalk {
 };
 
 void WalkNextMenu(MenuWalk& walk, QStringList path);
+// Opens `target`'s context menu at `at` and walks it to its end.
+MenuWalk ChooseFromContextMenu(QWidget& target, QPoint at, const QStringList& path);
 
 }  // namespace korvel::testing

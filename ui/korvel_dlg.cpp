@@ -70,6 +70,8 @@ bool CKORVELDlg::OnInitDialog() {
     AddAboutEntry();
     setWindowIcon(m_hIcon);
     ConfigureCharts();
+    InstallBandPresetMenus();
+    RestoreRememberedSettings();
     ConfigureAsPowerMeter(m_meter);
     CreateLamp();
     if (options_.startRefreshTimer) {
@@ -143,6 +145,7 @@ void CKORVELDlg::StopWorker() {
 }
 
 void CKORVELDlg::done(int result) {
+    SaveRememberedSettings();
     StopWorker();
     QDialog::done(result);
 }

@@ -26,12 +26,15 @@
 
 class QAction;
 class QLineEdit;
+class QMenu;
 class QPushButton;
+class QSettings;
 
 namespace korvel {
 
 class SweepWorker;
 class WorkerWindowBridge;
+struct BandPreset;
 
 struct DialogOptions {
     // Enables "Zo Calebration" and "Pin Calebration" for owners of the
@@ -94,6 +97,8 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     // The bridge through which the worker reaches this window.
     WorkerWindowBridge& Bridge() { return *bridge_; }
     QAction* AboutAction() const { return aboutAction_; }
+    // The checkable "Remember Settings" entry (after start-up).
+    QAction* RememberAction() const { return rememberAction_; }
     // Stops and joins the worker (also while it waits on one of its messages).
     void StopWorker();
 
@@ -127,6 +132,19 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     bool ConfirmAlarm(const char* text);
     std::array<CDisLine*, 4> Charts();
 
+    // Band presets (korvel_dlg_presets.cpp).
+    void InstallBandPresetMenus();
+    void ShowRangeEditMenu(QLineEdit& edit, int range, const QPoint& globalPos);
+    void FillRange(int range, const BandPreset& preset);
+    // "Band Presets" per range and "Remember Settings", for the window's menu.
+    void AddSettingsEntries(QMenu& menu);
+    // Remember Settings (korvel_dlg_remember.cpp).
+    void RestoreRememberedSettings();
+    void RestoreViewChoices(const QSettings& settings);
+    void SaveRememberedSettings();
+    void SaveViewChoices(QSettings& settings);
+    void OnRememberSettings(bool on);
+
     MeasurementState& state_;
     DeviceTransport& transport_;
     Clock& clock_;
@@ -138,6 +156,7 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     std::unique_ptr<SweepWorker> worker_;
     int m_tickCount = 0;
     QAction* aboutAction_ = nullptr;
+    QAction* rememberAction_ = nullptr;
     int refreshTimerId_ = 0;
     bool initialised_ = false;
 };

@@ -190,6 +190,8 @@ void CKORVELDlg::contextMenuEvent(QContextMenuEvent* event) {
         return;
     }
     QMenu menu(this);
+    AddSettingsEntries(menu);
+    menu.addSeparator();
     menu.addAction(aboutAction_);
     menu.exec(event->globalPos());
 }

@@ -1,13 +1,17 @@
 // Test entry point for suites that need a QApplication: runs headless on the
-// offscreen platform unless the caller chose another one, and drops the one
-// warning the offscreen platform prints for every top-level window.
+// offscreen platform unless the caller chose another one, drops the one
+// warning the offscreen platform prints for every top-level window, and keeps
+// the windows' remembered settings in a temporary folder, never the user's.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QString>
+#include <QTemporaryDir>
 #include <cstdlib>
 
 namespace {
@@ -38,5 +42,9 @@ int main(int argc, char** argv) {
     g_previousHandler = qInstallMessageHandler(FilterMessages);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    const QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     return RUN_ALL_TESTS();
 }

@@ -170,6 +170,10 @@ ResultTable SnapshotResults(const MeasurementState& state, const DialogSettings&
                             ResultHeader header,
                             const std::array<std::optional<std::vector<double>>, 4>& held) {
     ResultTable table;
+#if defined(KORVEL_VERSION)
+    if (header.version.empty())
+        header.version = KORVEL_VERSION;
+#endif
     header.cableM = settings.m_cableLengthM.load(kRelaxed);
     header.smithKHz = settings.m_smithFreqKHz.load(kRelaxed);
     header.smithGammaMag = state.smithGammaMag.load(kRelaxed);

@@ -46,9 +46,10 @@ struct ResultTable {
 
 // Points of each enabled range with their frequencies, read from the shared
 // state; held traces are passed in by the caller (index 0..3 = VSWR1, VSWR2,
-// VSWR3, S21; an empty optional = none). The header's program, version, time
-// and device are the caller's; its cable length, Smith point and input power
-// are read here from the settings and the state.
+// VSWR3, S21; an empty optional = none). The header's program, time and
+// device are the caller's, and so is its version unless empty (then this
+// build's); its cable length, Smith point and input power are read here from
+// the settings and the state.
 ResultTable SnapshotResults(const MeasurementState& state, const DialogSettings& settings,
                             ResultHeader header,
                             const std::array<std::optional<std::vector<double>>, 4>& held = {});

@@ -66,6 +66,16 @@ TEST(AtomicFile, CreatesAndReplacesLeavingOnlyTheFile) {
     EXPECT_EQ(dir.Entries(), 1u);
 }
 
+TEST(AtomicFile, AUtf8NameIsTheNameOnDisk) {
+    ScratchDir dir;
+    const std::string name = "r\xc3\xa9sum\xc3\xa9-\xce\xa9.csv";  // "résumé-Ω.csv"
+    ASSERT_EQ(WriteFileAtomically(dir.File("") + name, "data"), "");
+    const fs::path expected(
+        std::u8string(reinterpret_cast<const char8_t*>(name.data()), name.size()));
+    ASSERT_EQ(dir.Entries(), 1u);
+    EXPECT_EQ(fs::directory_iterator(dir.Path())->path().filename(), expected);
+}
+
 TEST(AtomicFile, AMissingDirectoryIsAMessageNamingTheFile) {
     ScratchDir dir;
     const std::string path = dir.File("no/such/dir/result.csv");

@@ -12,12 +12,14 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "clock.h"
 #include "color_ref.h"
 #include "device_transport.h"
 #include "dialog_settings.h"
 #include "dis_line.h"
+#include "held_traces.h"
 #include "led.h"
 #include "measurement_state.h"
 #include "meter.h"
@@ -26,11 +28,13 @@
 
 class QAction;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 
 namespace korvel {
 
 class SweepWorker;
+class ToolsMenu;
 class WorkerWindowBridge;
 
 struct DialogOptions {
@@ -42,6 +46,9 @@ struct DialogOptions {
     std::function<std::unique_ptr<WorkerWindow>(WorkerWindow&)> wrapWorkerWindow;
     // The 100 ms refresh timer; tests drive OnTimer() themselves.
     bool startRefreshTimer = true;
+    // The device string the instrument was opened with, as exports name it
+    // ("" is the platform's own instrument layer).
+    std::string device;
 };
 
 class CKORVELDlg : public QDialog, public DialogSettings {
@@ -84,6 +91,11 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     void OnCoordinateColor();
     void OnPointerMove(int x, int y);
     void OnAbout();
+    // The "Tools" entries of the context menu.
+    void OnExportData();
+    void OnHoldTraces();
+    void OnClearHeldTraces();
+    void OnShowResonance(bool shown);
 
     // The control of the layout with this id (the frames' ids give the charts
     // and the meter that stand on them), or null.
@@ -94,6 +106,8 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     // The bridge through which the worker reaches this window.
     WorkerWindowBridge& Bridge() { return *bridge_; }
     QAction* AboutAction() const { return aboutAction_; }
+    ToolsMenu& Tools() { return *tools_; }
+    const HeldTraces& HeldTraceSet() const { return heldTraces_; }
     // Stops and joins the worker (also while it waits on one of its messages).
     void StopWorker();
 
@@ -107,6 +121,7 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     void mouseMoveEvent(QMouseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void done(int result) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
@@ -116,6 +131,9 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     void BuildControls();
     void CreateProgressOverlays();
     void AddAboutEntry();
+    // Entries that keep the user's settings, appended to the Tools submenu
+    // after the chart and export entries.
+    void AddSettingsEntries(QMenu& tools);
     void ConfigureCharts();
     void CreateLamp();
     void StartWorker();
@@ -138,6 +156,8 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     std::unique_ptr<SweepWorker> worker_;
     int m_tickCount = 0;
     QAction* aboutAction_ = nullptr;
+    ToolsMenu* tools_ = nullptr;  // child QObject of this window
+    HeldTraces heldTraces_;
     int refreshTimerId_ = 0;
     bool initialised_ = false;
 };

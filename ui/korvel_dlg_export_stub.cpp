@@ -1,0 +1,4 @@
+#include "korvel_dlg.h"
+namespace korvel {
+void CKORVELDlg::OnExportData() {}
+}  // namespace korvel

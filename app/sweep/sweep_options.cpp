@@ -14,7 +14,9 @@ namespace {
 
 constexpr const char* kName = "korvel-sweep";
 constexpr const char* kAbout =
-    "Runs N whole scan passes with the Smith point and prints the results.";
+    "Runs N whole scan passes with the Smith point and prints the results:\n"
+    "a header, then every point of each enabled range with its VSWR, return\n"
+    "loss, reflection magnitude, mismatch loss (and S21 for range 3).";
 constexpr int kMaxPasses = 1000000;
 constexpr double kMaxTimeoutS = 86400.0;
 
@@ -165,7 +167,9 @@ void DeclareSweepOptions(ProgramOptions& app, SweepOptions& o) {
                        o.passes = static_cast<int>(passes);
                        return "";
                    });
-    AddValueOption(app, "--format", "csv|json", "csv (default) or json",
+    AddValueOption(app, "--format", "csv|json",
+                   "csv (default; header lines start with #) or json; a point never\n"
+                   "measured is an empty field or null",
                    [&o](const std::string& v) {
                        if (v == "csv") {
                            o.format = OutputFormat::Csv;
@@ -176,6 +180,19 @@ void DeclareSweepOptions(ProgramOptions& app, SweepOptions& o) {
                        }
                        return "";
                    });
+    AddValueOption(app, "--output", "FILE",
+                   "write the results to FILE instead of standard output; the file\n"
+                   "is replaced whole or, on failure, left as it was",
+                   [&o](const std::string& v) {
+                       if (v.empty())
+                           return "needs a file name";
+                       o.outputPath = v;
+                       return "";
+                   });
+    AddSwitch(app, "--summary",
+              "add each range's lowest VSWR and its frequency, and where the VSWR\n"
+              "crosses 2 on either side of it (the 2:1 bandwidth)",
+              o.summary);
     AddValueOption(app, "--timeout", "S",
                    "seconds without a working instrument link (connecting included)\n"
                    "before giving up (default 10)",

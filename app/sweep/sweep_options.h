@@ -34,6 +34,8 @@ struct SweepOptions {
     bool enabled[3] = {true, true, true};
     int passes = 1;
     OutputFormat format = OutputFormat::Csv;
+    std::string outputPath;  // not empty: write the results there (atomically), not to stdout
+    bool summary = false;    // add each range's lowest VSWR and 2:1 band
     double timeoutS = 10.0;
     bool help = false;
     // Instead of measuring: list the USB devices that could be the

@@ -2,10 +2,14 @@
 
 #include <chrono>
 #include <cstdio>
+#include <sstream>
 
 #include "console_window.h"
+#include "export/atomic_file.h"
+#include "export/result_table.h"
 #include "measurement_state.h"
-#include "sweep_report.h"
+#include "record/replay_device.h"
+#include "record/traffic_reader.h"
 #include "sweep_worker.h"
 
 namespace korvel::sweep {
@@ -26,6 +30,37 @@ void ApplySettings(const SweepOptions& o, DialogSettings& s) {
     s.m_enableVswr1 = o.enabled[0] ? 1 : 0;
     s.m_enableVswr2 = o.enabled[1] ? 1 : 0;
     s.m_enableVswr3 = o.enabled[2] ? 1 : 0;
+}
+
+// The instrument the results come from. A replay names the recorded one, so
+// that it prints the same bytes as the run it replays.
+std::string MeasuredDevice(const std::string& device) {
+    std::string name = device;
+    if (IsReplayDevice(device)) {
+        record::Recording recording;
+        std::string unused;
+        if (record::LoadRecording(device.substr(std::char_traits<char>::length(kReplayPrefix)),
+                                  recording, unused)) {
+            name = recording.header.device;
+        }
+    }
+    return name.empty() ? "usb" : name;  // the platform's own layer
+}
+
+// The whole output, so that a file receives it in one piece.
+std::string ResultText(const SweepOptions& options, const MeasurementState& state,
+                       const DialogSettings& settings) {
+    ResultHeader header;  // no time: a run and its replay print the same bytes
+    header.device = MeasuredDevice(options.device);
+    ResultTable table = SnapshotResults(state, settings, header);
+    table.summary = options.summary;
+    std::ostringstream text;
+    if (options.format == OutputFormat::Json) {
+        WriteResultJson(text, table);
+    } else {
+        WriteResultCsv(text, table);
+    }
+    return text.str();
 }
 
 }  // namespace
@@ -70,12 +105,16 @@ int RunSweep(const SweepOptions& options, DeviceTransport& transport, Clock& clo
             << seconds << " s" << std::endl;
         return kExitNoInstrument;
     }
-    const SweepReport report = BuildReport(state, window.Settings());
-    if (options.format == OutputFormat::Json) {
-        WriteJson(out, report);
-    } else {
-        WriteCsv(out, report);
+    const std::string text = ResultText(options, state, window.Settings());
+    if (!options.outputPath.empty()) {
+        const std::string failure = WriteFileAtomically(options.outputPath, text);
+        if (!failure.empty()) {
+            err << "korvel-sweep: --output: " << failure << std::endl;
+            return kExitOutputFailed;
+        }
+        return kExitOk;
     }
+    out << text;
     out.flush();
     if (!out) {
         err << "korvel-sweep: the results could not be written" << std::endl;

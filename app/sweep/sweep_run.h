@@ -11,8 +11,9 @@
 
 namespace korvel::sweep {
 
-// Prints the report to `out` and returns kExitOk, or returns
-// kExitNoInstrument (or kExitOutputFailed) with a message on `err`. The time-out is measured on
+// Prints the results to `out` (or writes them to the --output file) and
+// returns kExitOk, or returns kExitNoInstrument (or kExitOutputFailed) with a
+// message on `err`. The time-out is measured on
 // `clock`, so a virtual clock makes it virtual too.
 int RunSweep(const SweepOptions& options, DeviceTransport& transport, Clock& clock,
              std::ostream& out, std::ostream& err);

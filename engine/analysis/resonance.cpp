@@ -54,6 +54,11 @@ ResonanceSummary FindResonance(std::span<const double> freqMHz, std::span<const 
     if (pts.empty()) {
         return s;
     }
+    // A falling range (start above stop) is read from its low end, so "low"
+    // stays the lower frequency.
+    if (pts.front().f > pts.back().f) {
+        std::reverse(pts.begin(), pts.end());
+    }
     std::size_t m = 0;
     for (std::size_t i = 1; i < pts.size(); ++i) {
         if (pts[i].v < pts[m].v) {
@@ -89,8 +94,8 @@ std::string BandwidthText(const ResonanceSummary& s, double rangeStartMHz, doubl
     if (!s.reachesThreshold) {
         return "2:1 none";
     }
-    const double low = s.lowMHz.value_or(rangeStartMHz);
-    const double high = s.highMHz.value_or(rangeStopMHz);
+    const double low = s.lowMHz.value_or(std::min(rangeStartMHz, rangeStopMHz));
+    const double high = s.highMHz.value_or(std::max(rangeStartMHz, rangeStopMHz));
     const bool open = !s.lowMHz || !s.highMHz;
     // The width is taken from the rounded figures shown, so the text adds up.
     const int64_t widthKHz = RoundedKHz(high) - RoundedKHz(low);

@@ -126,6 +126,21 @@ TEST(Resonance, SinglePointAndMismatchedSizes) {
     EXPECT_EQ(s.minVswr, 1.5);
 }
 
+TEST(Resonance, FallingRangeKeepsLowBelowHigh) {
+    // The same curve as CrossingsOnBothSidesAreInterpolated, swept from 16 down to 10 MHz.
+    const std::vector<double> f = {16, 15, 14, 13, 12, 11, 10};
+    const std::vector<double> v = {4, 2.4, 1.6, 1.2, 1.5, 2.5, 3};
+    const auto s = FindResonance(f, v);
+    EXPECT_EQ(s.minFreqMHz, 13.0);
+    ASSERT_TRUE(s.lowMHz && s.highMHz);
+    EXPECT_NEAR(*s.lowMHz, 11.5, 1e-12);
+    EXPECT_NEAR(*s.highMHz, 14.5, 1e-12);
+
+    ResonanceSummary open = s;
+    open.lowMHz.reset();
+    EXPECT_EQ(BandwidthText(open, 16.0, 10.0), "2:1  <10.000\u201314.500 MHz  (>4500 kHz)");
+}
+
 TEST(BandwidthText, Formats) {
     ResonanceSummary s;
     EXPECT_EQ(BandwidthText(s, 13.1, 14.9), "");

@@ -63,7 +63,14 @@ TEST(BridgeProcess, KorvelSweepThroughTheBridgeGivesTheSameReportAsDirect) {
     ASSERT_EQ(through.exitCode, 0) << through.err;
     ASSERT_EQ(own.exitCode, 0) << own.err;
     EXPECT_GT(through.out.size(), 1000u);
-    EXPECT_EQ(through.out, own.out);
+    // The same results; only the header's device line names the way they came.
+    const auto withoutDevice = [](std::string out, const std::string& device) {
+        const std::string line = "# device=" + device + "\n";
+        const auto at = out.find(line);
+        EXPECT_NE(at, std::string::npos) << out.substr(0, 200);
+        return at == std::string::npos ? out : out.erase(at, line.size());
+    };
+    EXPECT_EQ(withoutDevice(through.out, "unix:" + path), withoutDevice(own.out, "sim"));
 
     bridge.Signal(SIGTERM);
     const testing::ChildResult ended = bridge.Collect(kStartMs);

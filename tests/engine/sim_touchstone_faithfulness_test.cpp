@@ -296,10 +296,12 @@ TEST(SimTouchstoneSweep, BadFilesAreUsageErrorsAndTheRangeIsSaidOnce) {
     // Inside the file (the first range, 6.1-7.9 MHz) the 100 ohm load's VSWR
     // of 2; outside it (13.1-14.9 MHz) the open port's ceiling.
     const auto json = nlohmann::json::parse(out.str());
-    for (const double v : json["channels"][0]["values"])
-        EXPECT_NEAR(v, 2.0, 0.05);
-    for (const double v : json["channels"][1]["values"])
-        EXPECT_EQ(v, 10.0);
+    ASSERT_EQ(json["ranges"][0]["points"].size(), kSweepPoints);
+    for (const auto& point : json["ranges"][0]["points"])
+        EXPECT_NEAR(point["vswr"].get<double>(), 2.0, 0.05);
+    ASSERT_EQ(json["ranges"][1]["points"].size(), kSweepPoints);
+    for (const auto& point : json["ranges"][1]["points"])
+        EXPECT_EQ(point["vswr"].get<double>(), 10.0);
 }
 
 }  // namespace

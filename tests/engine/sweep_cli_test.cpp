@@ -8,10 +8,11 @@
 #include <sstream>
 
 #include "console_window.h"
+#include "export/json_text.h"
+#include "export/result_table.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_transport.h"
 #include "sweep_options.h"
-#include "sweep_report.h"
 #include "sweep_run.h"
 #include "worker_test_rig.h"
 
@@ -169,132 +170,139 @@ TEST(SweepOptions, RepeatedOptionsAreReadInOrder) {
 
 TEST(SweepOptions, HelpListsEveryOptionWithItsDefault) {
     const std::string usage = SweepUsage();
-    for (const char* text : {"--device", "--smith KHZ", "default 14270", "--cable", "--range1",
-                             "6.1:7.9", "--range3", "20.1:21.9", "--disable", "--passes",
-                             "--format csv|json", "--timeout", "--help", "64 invalid arguments"}) {
+    for (const char* text :
+         {"--device", "--smith KHZ", "default 14270", "--cable", "--range1", "6.1:7.9", "--range3",
+          "20.1:21.9", "--disable", "--passes", "--format csv|json", "--output FILE", "--summary",
+          "--timeout", "--help", "64 invalid arguments", "74 results not written"}) {
         EXPECT_NE(usage.find(text), std::string::npos) << text;
     }
 }
 
-SweepReport SampleReport() {
+ResultTable SampleTable() {
     MeasurementState state;
     DialogSettings settings;
     for (std::size_t i = 0; i < kSweepPoints; ++i)
         state.vswr2Points[i] = 1.0 + i / 7.0;
+    state.vswr3Points[3] = 1.5;
     state.s21Points[3] = -0.1;
     state.smithGammaMag = 0.5;
     settings.m_cableLengthM = 5.0;
-    return BuildReport(state, settings);
+    return SnapshotResults(state, settings, ResultHeader{});
 }
 
-TEST(SweepReport, FrequenciesAndCablePortFollowTheSettings) {
-    const SweepReport r = SampleReport();
-    EXPECT_EQ(r.channels[0].name, "VSWR1");
-    EXPECT_EQ(r.channels[3].name, "S21");
-    EXPECT_EQ(r.channels[0].freqMHz[0], static_cast<double>(6.1f));
-    EXPECT_NEAR(r.channels[0].freqMHz[199], 7.891, 1e-6);
-    EXPECT_EQ(r.channels[3].freqMHz, r.channels[2].freqMHz);
-    EXPECT_EQ(r.channels[1].values[7], 2.0);
+TEST(SweepResults, FrequenciesAndCablePortFollowTheSettings) {
+    const ResultTable t = SampleTable();
+    ASSERT_EQ(t.ranges.size(), 3u);
+    EXPECT_EQ(t.ranges[0].range, 1);
+    EXPECT_EQ(t.ranges[0].freqMHz[0], static_cast<double>(6.1f));
+    EXPECT_NEAR(t.ranges[0].freqMHz[199], 7.891, 1e-6);
+    EXPECT_EQ(t.ranges[2].s21Db.size(), t.ranges[2].freqMHz.size());  // S21 shares range 3
+    EXPECT_EQ(t.ranges[1].vswr[7], 2.0);
     // 0.5 at angle 0 through 5 m at 14270 kHz: "25-32j" on the panel.
-    EXPECT_NEAR(r.cableR, 25.0, 0.5);
-    EXPECT_NEAR(r.cableX, -32.0, 0.5);
+    EXPECT_NEAR(t.header.cableR, 25.0, 0.5);
+    EXPECT_NEAR(t.header.cableX, -32.0, 0.5);
 }
 
-TEST(SweepReport, CsvRoundTripsEveryDouble) {
-    const SweepReport r = SampleReport();
+TEST(SweepResults, CsvRoundTripsEveryDouble) {
+    const ResultTable t = SampleTable();
     std::ostringstream out;
-    WriteCsv(out, r);
+    WriteResultCsv(out, t);
     std::istringstream in(out.str());
     std::string line;
     int comments = 0;
     while (std::getline(in, line) && line[0] == '#')
         ++comments;
-    EXPECT_EQ(comments, 10);
-    EXPECT_EQ(line, "channel,index,freq_mhz,value");
+    EXPECT_EQ(comments, 3 + 3 + 1 + 9 + 1);  // names, ranges, cable, Smith point, power
+    EXPECT_EQ(line, "range,freq_mhz,vswr,return_loss_db,gamma_mag,mismatch_loss_db,s21_db");
     int rows = 0;
     while (std::getline(in, line)) {
-        const int c = rows / 200;
+        const RangeResult& r = t.ranges[rows / 200];
         const int i = rows % 200;
         std::istringstream fields(line);
-        std::string name, index, freq, value;
-        std::getline(fields, name, ',');
-        std::getline(fields, index, ',');
+        std::string range, freq, vswr;
+        std::getline(fields, range, ',');
         std::getline(fields, freq, ',');
-        std::getline(fields, value, ',');
-        ASSERT_EQ(name, r.channels[c].name);
-        ASSERT_EQ(std::stoi(index), i);
-        ASSERT_EQ(std::strtod(freq.c_str(), nullptr), r.channels[c].freqMHz[i]) << line;
-        ASSERT_EQ(std::strtod(value.c_str(), nullptr), r.channels[c].values[i]) << line;
+        std::getline(fields, vswr, ',');
+        ASSERT_EQ(std::stoi(range), r.range);
+        ASSERT_EQ(std::strtod(freq.c_str(), nullptr), r.freqMHz[i]) << line;
+        if (r.vswr[i] == 0.0) {
+            ASSERT_EQ(vswr, "") << line;
+        } else {
+            ASSERT_EQ(std::strtod(vswr.c_str(), nullptr), r.vswr[i]) << line;
+        }
         ++rows;
     }
-    EXPECT_EQ(rows, 800);
+    EXPECT_EQ(rows, 600);
 }
 
-TEST(SweepReport, JsonStaysValidForNonFiniteNumbers) {
-    SweepReport r = SampleReport();
-    r.rfPowerDbm = std::numeric_limits<double>::quiet_NaN();
-    r.cableR = std::numeric_limits<double>::infinity();
-    r.channels[0].values[5] = -std::numeric_limits<double>::infinity();
+TEST(SweepResults, JsonStaysValidForNonFiniteNumbers) {
+    ResultTable t = SampleTable();
+    t.header.rfPowerDbm = std::numeric_limits<double>::quiet_NaN();
+    t.header.cableR = std::numeric_limits<double>::infinity();
+    t.ranges[0].vswr[5] = -std::numeric_limits<double>::infinity();
+    t.ranges[2].s21Db[3] = std::numeric_limits<double>::quiet_NaN();
     std::ostringstream out;
-    WriteJson(out, r);
+    WriteResultJson(out, t);
     const std::string json = out.str();
-    EXPECT_EQ(json.rfind("{\"smith\":{\"freq_khz\":14270,\"gamma_mag\":0.5,", 0), 0u);
+    EXPECT_EQ(json.rfind("{\"header\":{\"program\":\"KORVEL\",", 0), 0u);
+    EXPECT_NE(json.find("\"smith\":{\"freq_khz\":14270,\"gamma_mag\":0.5,"), std::string::npos);
     EXPECT_NE(json.find("\"cable_r\":null"), std::string::npos);
     EXPECT_NE(json.find("\"rf_power_dbm\":null"), std::string::npos);
-    EXPECT_NE(json.find(",null,"), std::string::npos);
+    EXPECT_NE(json.find("\"vswr\":null"), std::string::npos);
+    EXPECT_NE(json.find("\"vswr\":1.5,\"return_loss_db\":13.979400086720"), std::string::npos);
+    EXPECT_NE(json.find("\"s21_db\":null"), std::string::npos);
     EXPECT_EQ(json.find("nan"), std::string::npos);
     EXPECT_EQ(json.find("inf"), std::string::npos);
-    EXPECT_NE(json.find("{\"name\":\"S21\",\"freq_mhz\":["), std::string::npos);
-    EXPECT_EQ(json.substr(json.size() - 3), "]}\n");
+    EXPECT_EQ(json.substr(json.size() - 6), "}]}]}\n");
 }
 
-TEST(SweepReport, JsonReadsBackAsTheReport) {
-    SweepReport r = SampleReport();
-    r.channels[2].values[42] = std::numeric_limits<double>::quiet_NaN();  // no reading
+TEST(SweepResults, JsonReadsBackAsTheTable) {
+    const ResultTable t = SampleTable();
     std::ostringstream out;
-    WriteJson(out, r);
+    WriteResultJson(out, t);
     const auto doc = nlohmann::ordered_json::parse(out.str());  // throws if not JSON
 
     std::vector<std::string> keys;
-    for (const auto& [key, value] : doc.items())
+    for (const auto& [key, value] : doc["header"].items())
         keys.push_back(key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"smith", "rf_power_dbm", "channels"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"program", "version", "device", "cable_m", "smith",
+                                              "rf_power_dbm"}));
     keys.clear();
-    for (const auto& [key, value] : doc["smith"].items())
+    for (const auto& [key, value] : doc["header"]["smith"].items())
         keys.push_back(key);
     EXPECT_EQ(keys, (std::vector<std::string>{"freq_khz", "gamma_mag", "gamma_angle", "r", "x",
                                               "z_mag", "vswr", "cable_r", "cable_x"}));
-    EXPECT_TRUE(doc["smith"]["freq_khz"].is_number_unsigned());
-    EXPECT_EQ(doc["smith"]["freq_khz"].get<uint32_t>(), r.smithKHz);
-    EXPECT_EQ(doc["smith"]["cable_x"].get<double>(), r.cableX);  // every digit kept
-    EXPECT_EQ(doc["rf_power_dbm"].get<double>(), r.rfPowerDbm);
+    EXPECT_TRUE(doc["header"]["smith"]["freq_khz"].is_number_unsigned());
+    EXPECT_EQ(doc["header"]["smith"]["cable_x"].get<double>(), t.header.cableX);  // every digit
+    EXPECT_EQ(doc["header"]["rf_power_dbm"].get<double>(), t.header.rfPowerDbm);
 
-    const auto& channels = doc["channels"];
-    ASSERT_EQ(channels.size(), 4u);
-    for (std::size_t c = 0; c < 4; ++c) {
+    const auto& ranges = doc["ranges"];
+    ASSERT_EQ(ranges.size(), 3u);
+    for (std::size_t c = 0; c < 3; ++c) {
         SCOPED_TRACE(c);
-        ASSERT_EQ(channels[c]["name"], r.channels[c].name);
-        ASSERT_EQ(channels[c]["freq_mhz"].size(), kSweepPoints);
-        ASSERT_EQ(channels[c]["values"].size(), kSweepPoints);
+        const RangeResult& r = t.ranges[c];
+        ASSERT_EQ(ranges[c]["range"], r.range);
+        ASSERT_EQ(ranges[c]["points"].size(), kSweepPoints);
         for (std::size_t i = 0; i < kSweepPoints; ++i) {
-            ASSERT_EQ(channels[c]["freq_mhz"][i].get<double>(), r.channels[c].freqMHz[i]);
-            if (c == 2 && i == 42) {
-                EXPECT_TRUE(channels[c]["values"][i].is_null());
+            const auto& p = ranges[c]["points"][i];
+            ASSERT_EQ(p["freq_mhz"].get<double>(), r.freqMHz[i]);
+            if (r.vswr[i] == 0.0) {
+                ASSERT_TRUE(p["vswr"].is_null());
             } else {
-                ASSERT_EQ(channels[c]["values"][i].get<double>(), r.channels[c].values[i]);
+                ASSERT_EQ(p["vswr"].get<double>(), r.vswr[i]);
             }
         }
     }
+    EXPECT_EQ(ranges[2]["points"][3]["s21_db"].get<double>(), t.ranges[2].s21Db[3]);
 }
 
-TEST(SweepReport, JsonNumbersKeepTheirSeventeenDigits) {
-    SweepReport r = SampleReport();
-    r.channels[0].values[0] = 2.0;
+TEST(SweepResults, JsonNumbersKeepTheirSeventeenDigits) {
+    ResultTable t = SampleTable();
+    t.ranges[0].vswr[0] = 2.0;
     std::ostringstream out;
-    WriteJson(out, r);
+    WriteResultJson(out, t);
     // 6.1f as a double, and a whole number without ".0", as before.
-    EXPECT_NE(out.str().find("\"freq_mhz\":[6.0999999046325684,"), std::string::npos);
-    EXPECT_NE(out.str().find("\"values\":[2,"), std::string::npos);
+    EXPECT_NE(out.str().find("\"freq_mhz\":6.0999999046325684,\"vswr\":2,"), std::string::npos);
 }
 
 TEST(SweepRun, PassesOnTheSimulatorThenPrints) {
@@ -307,7 +315,8 @@ TEST(SweepRun, PassesOnTheSimulatorThenPrints) {
     std::ostringstream out, err;
     EXPECT_EQ(RunSweep(o, transport, clock, out, err), kExitOk);
     EXPECT_EQ(err.str(), "");
-    EXPECT_EQ(out.str().rfind("{\"smith\":{\"freq_khz\":14270,", 0), 0u);
+    EXPECT_EQ(out.str().rfind("{\"header\":{\"program\":\"KORVEL\",", 0), 0u);
+    EXPECT_NE(out.str().find("\"smith\":{\"freq_khz\":14270,"), std::string::npos);
     // Two passes with the Smith point: 2 * 8.75 s plus the 500 ms before opening.
     EXPECT_EQ(clock.Now(), Milliseconds(500 + 2 * 8750));
 }
@@ -347,7 +356,11 @@ TEST(SweepRun, LinkErrorsGoToTheErrorStreamAndTheRunGoesOn) {
     std::ostringstream out, err;
     EXPECT_EQ(RunSweep(o, instrument, clock, out, err), kExitOk);
     EXPECT_EQ(err.str(), "korvel-sweep: USB Link Error！\n");
-    EXPECT_NE(out.str().find("VSWR3,199,"), std::string::npos);
+    // The last point of range 3 was measured.
+    const std::string last = "\n3," + FormatNumber(SweepPointFreqMHz(20.1f, 21.9f, 199)) + ",";
+    const auto at = out.str().find(last);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_NE(out.str()[at + last.size()], ',');
 }
 
 }  // namespace

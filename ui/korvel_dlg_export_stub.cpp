@@ -1,4 +1,0 @@
-#include "korvel_dlg.h"
-namespace korvel {
-void CKORVELDlg::OnExportData() {}
-}  // namespace korvel

@@ -1,100 +1,69 @@
-// A fixture that opens the real window and picks entries of its context
-// menu's Tools submenu the way a user does: a right click or Shift+F10,
-// then the entries' mnemonics.
+// The real window with its context menu driven as a user drives it: a right
+// click or Shift+F10, then the Tools submenu's mnemonics.
 #pragma once
 
-#include <QAction>
 #include <QApplication>
-#include <QImage>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
-#include <functional>
 
 #include "dialog_fixture.h"
 #include "dialog_template.h"
 
 namespace korvel::testing {
 
-// Runs `act` on the next popup menu that opens other than `notThis`.
+// Runs `act` on the next popup menu to open other than `notThis`.
 inline void OnNextPopup(std::function<void(QMenu*)> act, QWidget* notThis = nullptr) {
     auto* poll = new QTimer;
     poll->setInterval(5);
     QObject::connect(poll, &QTimer::timeout, [poll, notThis, act = std::move(act)] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu && menu != notThis && menu->isVisible()) {
-            poll->stop();
+        if (menu && menu != notThis) {
             poll->deleteLater();
+            poll->stop();
             act(menu);
         }
     });
     poll->start();
 }
 
-inline QStringList Entries(const QMenu& menu) {
-    QStringList texts;
-    for (const QAction* action : menu.actions()) {
-        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    }
-    return texts;
-}
-
 class ToolsTest : public DialogTest {
   protected:
-    void Open() {
-        DialogTest::Open();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-    }
-
-    // A point of the window's own background, where no control lies.
-    QPoint Background() const {
-        for (const QPoint p : {QPoint(4, 4), QPoint(600, 704), QPoint(1230, 700)}) {
-            if (dialog->childAt(p) == nullptr) {
-                return p;
-            }
-        }
-        ADD_FAILURE() << "no free background point";
-        return {};
-    }
-
-    void OpenContextMenu(bool keyboard) {
-        if (keyboard) {
-            dialog->Control(kIdSubmitScan)->setFocus();
-            QTest::keyClick(dialog->windowHandle(), Qt::Key_F10, Qt::ShiftModifier);
-        } else {
-            QTest::mouseClick(dialog->windowHandle(), Qt::RightButton, {}, Background());
-        }
-    }
-
-    // Opens the context menu, then the Tools submenu by its mnemonic, and
-    // presses `key` there; the entries seen on the way are kept.
-    void ChooseTool(Qt::Key key, bool keyboard = true) {
+    // Presses `key` in the Tools submenu, keeping the texts of both menus.
+    void ChooseTool(Qt::Key key, bool rightClick = false) {
         bool reached = false;
         OnNextPopup([&](QMenu* root) {
-            rootEntries = Entries(*root);
             OnNextPopup(
-                [this, root, key, &reached](QMenu* tools) {
-                    toolsEntries = Entries(*tools);
+                [&, root](QMenu* tools) {
+                    menuTexts.clear();
+                    for (const QMenu* m : {root, tools}) {
+                        for (const QAction* action : m->actions()) {
+                            menuTexts << (action->isSeparator() ? QString("-") : action->text());
+                        }
+                    }
                     reached = true;
                     QTest::keyClick(tools, key);
-                    if (root->isVisible()) {
-                        root->close();  // Escape closed the submenu only
-                    }
+                    root->close();  // after Escape, which closes the submenu only
                 },
                 root);
             QTest::keyClick(root, Qt::Key_T);
         });
-        OpenContextMenu(keyboard);
+        if (rightClick) {  // on the background below the buttons
+            ASSERT_EQ(dialog->childAt(600, 704), nullptr);
+            QTest::mouseClick(dialog->windowHandle(), Qt::RightButton, {}, QPoint(600, 704));
+        } else {
+            dialog->Control(kIdSubmitScan)->setFocus();
+            QTest::keyClick(dialog->windowHandle(), Qt::Key_F10, Qt::ShiftModifier);
+        }
         EXPECT_TRUE(WaitUntil([&] { return reached && !QApplication::activePopupWidget(); }));
     }
 
-    QImage Grab(CDisLine& chart) {
-        chart.update();
-        return chart.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    static QImage Grab(QWidget& widget) {
+        widget.update();
+        return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
 
-    QStringList rootEntries;
-    QStringList toolsEntries;
+    QStringList menuTexts;
 };
 
 }  // namespace korvel::testing

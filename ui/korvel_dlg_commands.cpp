@@ -185,7 +185,6 @@ void CKORVELDlg::AddAboutEntry() {
     // Everywhere the entry is in the window's context menu; where the platform
     // has a window menu it is appended there too, after a separator.
     aboutAction_ = new QAction(QString::fromUtf8(kAboutEntry), this);
-    tools_ = new ToolsMenu(*this);
     connect(aboutAction_, &QAction::triggered, this, &CKORVELDlg::OnAbout);
 #ifdef Q_OS_WIN
     if (HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {

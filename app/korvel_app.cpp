@@ -36,6 +36,7 @@ int CKORVELApp::InitInstance(const CommandLine& options, DeviceTransport& transp
     SteadyClock clock;
     DialogOptions dialogOptions;
     dialogOptions.enableCalibration = options.enableCalibration;
+    dialogOptions.device = options.device;
     if (auto* sim = dynamic_cast<SimTransport*>(&Unrecorded(transport))) {
         // The simulated bench follows what the calibration prompts ask for.
         dialogOptions.wrapWorkerWindow = [sim](WorkerWindow& window) {

@@ -14,7 +14,7 @@ bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
 }  // namespace
 
 bool operator==(const ChartInputs& a, const ChartInputs& b) {
-    if (!(a.fields == b.fields)) {
+    if (!(a.fields == b.fields) || !SameBits(a.held, b.held)) {
         return false;
     }
     for (int i = 0; i < kChartCurves; ++i) {

@@ -35,6 +35,7 @@ struct ChartFields {
     std::array<QString, kChartCurves> curveName;
     std::array<uint8_t, kChartCurves> curveLabelLast{};
     std::array<int32_t, kChartCurves> curveDecimals{};
+    uint8_t overlayShown = 0;
 
     bool operator==(const ChartFields&) const = default;
 };
@@ -43,6 +44,8 @@ struct ChartInputs {
     ChartFields fields;
     // The samples of each shown curve (empty for the others).
     std::array<std::vector<double>, kChartCurves> samples;
+    // The held reference copy of the first curve (empty: none).
+    std::vector<double> held;
 };
 
 // Samples compare by their bits: a sample without a value (NaN) equals

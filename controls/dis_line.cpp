@@ -95,6 +95,11 @@ void CDisLine::TakeInputs() {
             GrowPointCount(m_curveCount[i]);
         }
     }
+    if (m_curveShown[0] == 1) {
+        m_inputs.held = m_heldSamples;
+    } else {
+        m_inputs.held.clear();
+    }
     ChartFields& f = m_inputs.fields;
     f.width = width();
     f.height = height();
@@ -115,6 +120,7 @@ void CDisLine::TakeInputs() {
     f.curveName = m_curveName;
     f.curveLabelLast = m_curveLabelLast;
     f.curveDecimals = m_curveDecimals;
+    f.overlayShown = m_overlayFor ? m_overlayShown : 0;
 }
 
 void CDisLine::DrawChart(DrawContext& dc) {
@@ -130,6 +136,9 @@ void CDisLine::DrawChart(DrawContext& dc) {
         if (!samples.empty()) {
             AutoRange(lo, hi, samples, m_swrScale);
         }
+    }
+    if (!m_inputs.held.empty()) {
+        AutoRange(lo, hi, m_inputs.held, m_swrScale);
     }
     const NiceScaleResult scale = NiceScale(lo, hi);
     lo = scale.lo;
@@ -192,6 +201,9 @@ void CDisLine::DrawChart(DrawContext& dc) {
     const double xScale = static_cast<double>(right - left) / m_xPointCount;
     auto yOf = [&](double v) { return PixelFromDouble(bottom - (v - lo) * yScale); };
     auto xOf = [&](uint32_t k) { return PixelFromDouble(left + k * xScale); };
+
+    DrawHeldCurve(dc, lo, yScale, xScale);
+    DrawOverlay(dc, xScale);
 
     int x0 = 55;
     for (int i = 0; i < kCurves; ++i) {
@@ -260,6 +272,68 @@ void CDisLine::DrawChart(DrawContext& dc) {
                 dc.SetTextColor(m_gridColor);
             }
         }
+    }
+}
+
+void CDisLine::DrawHeldCurve(DrawContext& dc, double lo, double yScale, double xScale) {
+    const std::vector<double>& held = m_inputs.held;
+    if (held.empty()) {
+        return;
+    }
+    const int left = m_plotRect.left;
+    const int bottom = m_plotRect.bottom;
+    dc.SelectPen(DimmedColor(m_curveColor[0], m_backColor), 1);
+    bool penDown = false;
+    const std::size_t count = std::min<std::size_t>(held.size(), m_xPointCount);
+    for (uint32_t k = 0; k < count; ++k) {
+        const double v = held[k];
+        if (!std::isfinite(v)) {
+            penDown = false;
+            continue;
+        }
+        const int x = PixelFromDouble(left + k * xScale);
+        const int y = PixelFromDouble(bottom - (v - lo) * yScale);
+        if (penDown) {
+            dc.LineTo(x, y);
+        } else {
+            dc.MoveTo(x, y);
+        }
+        penDown = true;
+    }
+}
+
+void CDisLine::DrawOverlay(DrawContext& dc, double xScale) {
+    const std::vector<double>& samples = m_inputs.samples[0];
+    if (m_inputs.fields.overlayShown != 1 || samples.empty()) {
+        return;
+    }
+    const ChartOverlay overlay = m_overlayFor(samples, m_startFreqHz, m_stepHz);
+    const ColorRef color = m_curveColor[0];
+    const int left = m_plotRect.left;
+    const int right = m_plotRect.right;
+    const int bottom = m_plotRect.bottom;
+    const int top = m_plotRect.top + 20;  // as high as the minimum marker reaches
+    constexpr int kDash = 4;
+    constexpr int kGap = 3;
+    dc.SelectPen(color, 1);
+    if (m_stepHz != 0) {
+        for (const double hz : overlay.linesAtHz) {
+            const int x = PixelFromDouble(left + (hz - m_startFreqHz) / m_stepHz * xScale);
+            if (x < left || x > right) {
+                continue;
+            }
+            for (int y = bottom; y > top; y -= kDash + kGap) {
+                dc.MoveTo(x, y);
+                dc.LineTo(x, std::max(y - kDash, top));
+            }
+        }
+    }
+    if (!overlay.text.isEmpty()) {
+        dc.SetTextColor(color);
+        dc.SetTextAlign(kTaRight | kTaTop);
+        dc.TextOut(right, m_clientRect.top + 3, overlay.text);
+        dc.SetTextAlign(kTaLeft | kTaTop);
+        dc.SetTextColor(m_gridColor);
     }
 }
 

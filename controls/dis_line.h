@@ -19,9 +19,11 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "back_buffer.h"
 #include "chart_inputs.h"
+#include "chart_overlay.h"
 #include "color_ref.h"
 #include "draw_context.h"
 #include "gdi_geometry.h"
@@ -60,6 +62,15 @@ class CDisLine : public QWidget {
     int32_t m_swrScale = 1;
     GdiRect m_clientRect;
 
+    // A held reference copy of the first curve, drawn under it in the dimmed
+    // curve colour and counted in the value axis. Empty: none, and the chart
+    // looks as without it.
+    std::vector<double> m_heldSamples;
+    // While 1 and m_overlayFor is set, the marks it returns for the first
+    // curve are drawn too. 0: the chart looks as without them.
+    uint8_t m_overlayShown = 0;
+    ChartOverlayFunction m_overlayFor;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -69,6 +80,8 @@ class CDisLine : public QWidget {
     // point count first grown to the longest shown curve, so that every use
     // of a sample within one drawing sees the same value.
     void TakeInputs();
+    void DrawHeldCurve(DrawContext& dc, double lo, double yScale, double xScale);
+    void DrawOverlay(DrawContext& dc, double xScale);
 
     BackBuffer m_backBuffer;
     QImage m_paintBuffer;       // storage of the per-paint off-screen surface

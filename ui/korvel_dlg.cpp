@@ -10,6 +10,7 @@
 #include "power_meter.h"
 #include "smith_panel.h"
 #include "sweep_worker.h"
+#include "tools_menu.h"
 #include "worker_window_bridge.h"
 
 namespace korvel {
@@ -50,6 +51,7 @@ CKORVELDlg::CKORVELDlg(MeasurementState& state, DeviceTransport& transport, Cloc
     m_led.hide();  // the lamp appears at start-up, over its frame
     BuildControls();
     bridge_ = new WorkerWindowBridge(*this, *this, progressLines_);
+    tools_ = new ToolsMenu(*this);
     CreateProgressOverlays();
 }
 

@@ -12,12 +12,14 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "clock.h"
 #include "color_ref.h"
 #include "device_transport.h"
 #include "dialog_settings.h"
 #include "dis_line.h"
+#include "held_traces.h"
 #include "led.h"
 #include "measurement_state.h"
 #include "meter.h"
@@ -33,6 +35,7 @@ class QSettings;
 namespace korvel {
 
 class SweepWorker;
+class ToolsMenu;
 class WorkerWindowBridge;
 struct BandPreset;
 
@@ -45,6 +48,9 @@ struct DialogOptions {
     std::function<std::unique_ptr<WorkerWindow>(WorkerWindow&)> wrapWorkerWindow;
     // The 100 ms refresh timer; tests drive OnTimer() themselves.
     bool startRefreshTimer = true;
+    // The device string the instrument was opened with, as exports name it
+    // ("" is the platform's own instrument layer).
+    std::string device;
 };
 
 class CKORVELDlg : public QDialog, public DialogSettings {
@@ -87,6 +93,11 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     void OnCoordinateColor();
     void OnPointerMove(int x, int y);
     void OnAbout();
+    // The "Tools" entries of the context menu.
+    void OnExportData();
+    void OnHoldTraces();
+    void OnClearHeldTraces();
+    void OnShowResonance(bool shown);
 
     // The control of the layout with this id (the frames' ids give the charts
     // and the meter that stand on them), or null.
@@ -99,6 +110,8 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     QAction* AboutAction() const { return aboutAction_; }
     // The checkable "Remember Settings" entry (after start-up).
     QAction* RememberAction() const { return rememberAction_; }
+    ToolsMenu& Tools() { return *tools_; }
+    const HeldTraces& HeldTraceSet() const { return heldTraces_; }
     // Stops and joins the worker (also while it waits on one of its messages).
     void StopWorker();
 
@@ -112,6 +125,7 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     void mouseMoveEvent(QMouseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void done(int result) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
@@ -121,6 +135,9 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     void BuildControls();
     void CreateProgressOverlays();
     void AddAboutEntry();
+    // Entries that keep the user's settings, appended to the Tools submenu
+    // after the chart and export entries.
+    void AddSettingsEntries(QMenu& tools);
     void ConfigureCharts();
     void CreateLamp();
     void StartWorker();
@@ -136,11 +153,10 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     void InstallBandPresetMenus();
     void ShowRangeEditMenu(QLineEdit& edit, int range, const QPoint& globalPos);
     void FillRange(int range, const BandPreset& preset);
-    // "Band Presets" per range and "Remember Settings", for the window's menu.
-    void AddSettingsEntries(QMenu& menu);
     // Remember Settings (korvel_dlg_remember.cpp).
     void RestoreRememberedSettings();
     void RestoreViewChoices(const QSettings& settings);
+    void RestoreHeldTraces(const QSettings& settings);
     void SaveRememberedSettings();
     void SaveViewChoices(QSettings& settings);
     void OnRememberSettings(bool on);
@@ -157,6 +173,8 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     int m_tickCount = 0;
     QAction* aboutAction_ = nullptr;
     QAction* rememberAction_ = nullptr;
+    ToolsMenu* tools_ = nullptr;  // child QObject of this window
+    HeldTraces heldTraces_;
     int refreshTimerId_ = 0;
     bool initialised_ = false;
 };

@@ -1,9 +1,11 @@
 // The window's commands: the submit buttons, the guarded calibration requests,
-// the colour choices, Save View, the pointer read-out and the About entry.
+// the colour choices, Save View, the pointer read-out and the context menu
+// with its About entry.
 #include <QAction>
 #include <QColorDialog>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -12,7 +14,9 @@
 #include "app_title.h"
 #include "bmp_writer.h"
 #include "korvel_dlg.h"
+#include "png_writer.h"
 #include "pointer_readout.h"
+#include "tools_menu.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -44,6 +48,7 @@ void CKORVELDlg::OnSubmitSmith() {
 void CKORVELDlg::OnSubmitScan() {
     UpdateData(true);
     ApplyFrequencyPlans();
+    heldTraces_.DropChangedRanges(Charts());
     state_.scanRequest.store(1, kRelaxed);
 }
 
@@ -116,17 +121,25 @@ void CKORVELDlg::OnSaveView() {
     const QScreen* display = screen();
     const int displayDepth = display ? display->depth() : 32;
 
+    const QString bmpFilter = QStringLiteral("Bit Image(*.BMP)");
+    const QString pngFilter = QStringLiteral("PNG (*.png)");
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("BMP"));
-    dialog.setNameFilter(QStringLiteral("Bit Image(*.BMP)"));
+    dialog.setNameFilters({bmpFilter, pngFilter});
     dialog.selectFile(QStringLiteral("Result.BMP"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, pngFilter](const QString& f) {
+        dialog.setDefaultSuffix(f == pngFilter ? QStringLiteral("png") : QStringLiteral("BMP"));
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
     const QString path = dialog.selectedFiles().constFirst();
-    if (!WriteBmpFile(path, picture, displayDepth)) {
+    // The name the user typed decides; the bitmap stays the default.
+    const bool saved = HasPngSuffix(path) ? WritePngFile(path, picture)
+                                          : WriteBmpFile(path, picture, displayDepth);
+    if (!saved) {
         // Not saving must not look like saving.
         QMessageBox::warning(this, ApplicationTitle(),
                              QStringLiteral("The view could not be saved to \"%1\".").arg(path));
@@ -190,10 +203,30 @@ void CKORVELDlg::contextMenuEvent(QContextMenuEvent* event) {
         return;
     }
     QMenu menu(this);
-    AddSettingsEntries(menu);
+    QMenu* tools = menu.addMenu(QStringLiteral("&Tools"));
+    tools_->AddEntries(*tools);
+    AddSettingsEntries(*tools);
     menu.addSeparator();
     menu.addAction(aboutAction_);
     menu.exec(event->globalPos());
+}
+
+void CKORVELDlg::keyPressEvent(QKeyEvent* event) {
+#ifndef Q_OS_WIN
+    // Windows turns Shift+F10 into a context-menu request itself, and so do
+    // the X11 and Wayland layers for the menu key; here Shift+F10 asks the
+    // focused control, whose own menu (or, passed on, this window's) opens
+    // at its centre.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        QWidget* target = focusWidget() ? focusWidget() : this;
+        const QPoint at = target->rect().center();
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, at, target->mapToGlobal(at));
+        QCoreApplication::sendEvent(target, &request);
+        event->accept();
+        return;
+    }
+#endif
+    QDialog::keyPressEvent(event);
 }
 
 #ifdef Q_OS_WIN

@@ -4,7 +4,6 @@
 #include <QMenu>
 
 #include "band_preset_menus.h"
-#include "context_menu_key.h"
 #include "dialog_template.h"
 #include "korvel_dlg.h"
 
@@ -30,7 +29,6 @@ void CKORVELDlg::InstallBandPresetMenus() {
         for (const int id : {kRangeEdits[range].startId, kRangeEdits[range].stopId}) {
             QLineEdit* edit = Edit(id);
             edit->setContextMenuPolicy(Qt::CustomContextMenu);
-            ContextMenuKey::InstallOn(*edit);
             connect(edit, &QWidget::customContextMenuRequested, this,
                     [this, edit, range](const QPoint& pos) {
                         ShowRangeEditMenu(*edit, range, edit->mapToGlobal(pos));
@@ -56,6 +54,7 @@ void CKORVELDlg::FillRange(int range, const BandPreset& preset) {
 }
 
 void CKORVELDlg::AddSettingsEntries(QMenu& menu) {
+    menu.addSeparator();
     QMenu* presets = menu.addMenu(QString::fromUtf8(kBandPresetsEntry));
     for (int range = 0; range < static_cast<int>(std::size(kRangeEdits)); ++range) {
         AddBandPresetMenu(*presets, QStringLiteral("Range &%1").arg(range + 1),

@@ -1,7 +1,8 @@
-// "Remember Settings": the edits' texts, the enables and the colours kept from
-// one run to the next. Off, nothing is read or written; on, the values are
-// written when the window closes and restored at the next start, each through
-// the rule of its edit, a refused one being left at its default on its own.
+// "Remember Settings": the edits' texts, the enables, the colours, the held
+// traces and the resonance marks' switch kept from one run to the next. Off,
+// nothing is read or written; on, the values are written when the window
+// closes and restored at the next start, each through the rule of its edit, a
+// refused one being left at its default on its own.
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include "field_rules.h"
 #include "korvel_dlg.h"
 #include "remembered_settings.h"
+#include "tools_menu.h"
 
 namespace korvel {
 
@@ -54,6 +56,9 @@ constexpr const char* kCurveColourKeys[] = {"Colours/VSWR1", "Colours/VSWR2", "C
                                             "Colours/S21"};
 constexpr const char* kBackgroundColourKey = "Colours/Background";
 constexpr const char* kCoordinateColourKey = "Colours/Coordinate";
+constexpr const char* kHeldTraceKeys[] = {"HeldTraces/VSWR1", "HeldTraces/VSWR2",
+                                          "HeldTraces/VSWR3", "HeldTraces/S21"};
+constexpr const char* kShowResonanceKey = "View/ShowResonanceAndBandwidth";
 
 QString Key(const char* key) {
     return QString::fromLatin1(key);
@@ -101,6 +106,7 @@ void CKORVELDlg::RestoreRememberedSettings() {
     // as if the window had started with them.
     UpdateData(false);
     ApplyFrequencyPlans();
+    RestoreHeldTraces(*settings);
 }
 
 void CKORVELDlg::RestoreViewChoices(const QSettings& settings) {
@@ -120,9 +126,20 @@ void CKORVELDlg::RestoreViewChoices(const QSettings& settings) {
             chart->m_gridColor = *colour;
         }
     }
-    // The held-trace choice, once the window has one, is restored here as a
-    // switch (ReadSwitchSetting) under "View/HeldTraces", and saved beside
-    // the colours in SaveViewChoices.
+    if (const auto on = ReadSwitchSetting(settings.value(Key(kShowResonanceKey)))) {
+        Tools().ShowResonance()->setChecked(*on);
+    }
+}
+
+void CKORVELDlg::RestoreHeldTraces(const QSettings& settings) {
+    // After the plans are applied: a held curve comes back only onto a chart
+    // that still sweeps the range it was held on.
+    const auto charts = Charts();
+    for (std::size_t i = 0; i < charts.size(); ++i) {
+        if (auto trace = ReadTraceSetting(settings.value(Key(kHeldTraceKeys[i])))) {
+            heldTraces_.Restore(charts, i, std::move(*trace));
+        }
+    }
 }
 
 void CKORVELDlg::SaveRememberedSettings() {
@@ -157,6 +174,16 @@ void CKORVELDlg::SaveViewChoices(QSettings& settings) {
     }
     settings.setValue(Key(kBackgroundColourKey), ShowColourSetting(m_chartVswr1.m_backColor));
     settings.setValue(Key(kCoordinateColourKey), ShowColourSetting(m_chartVswr1.m_gridColor));
+    settings.setValue(Key(kShowResonanceKey),
+                      ShowSwitchSetting(Tools().ShowResonance()->isChecked()));
+    const auto& traces = heldTraces_.Traces();
+    for (std::size_t i = 0; i < traces.size(); ++i) {
+        if (traces[i]) {
+            settings.setValue(Key(kHeldTraceKeys[i]), ShowTraceSetting(*traces[i]));
+        } else {
+            settings.remove(Key(kHeldTraceKeys[i]));
+        }
+    }
 }
 
 void CKORVELDlg::OnRememberSettings(bool on) {

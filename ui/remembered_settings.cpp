@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
+#include <cmath>
 
 namespace korvel {
 
@@ -105,6 +107,42 @@ std::optional<bool> ReadSwitchSetting(const QVariant& value) {
         return false;
     }
     return std::nullopt;
+}
+
+QString ShowTraceSetting(const HeldTraces::Trace& trace) {
+    QStringList fields{QString::number(trace.startHz), QString::number(trace.stepHz)};
+    for (const double sample : trace.samples) {
+        fields << QString::number(sample, 'g', 17);
+    }
+    return fields.join(QLatin1Char(' '));
+}
+
+std::optional<HeldTraces::Trace> ReadTraceSetting(const QVariant& value) {
+    const auto text = StringOf(value);
+    if (!text) {
+        return std::nullopt;
+    }
+    const QStringList fields = text->split(QLatin1Char(' '));
+    if (fields.size() < 3) {
+        return std::nullopt;
+    }
+    HeldTraces::Trace trace;
+    bool startOk = false;
+    bool stepOk = false;
+    trace.startHz = fields[0].toUInt(&startOk);
+    trace.stepHz = fields[1].toUInt(&stepOk);
+    if (!startOk || !stepOk) {
+        return std::nullopt;
+    }
+    for (qsizetype i = 2; i < fields.size(); ++i) {
+        bool ok = false;
+        const double sample = fields[i].toDouble(&ok);
+        if (!ok || !std::isfinite(sample)) {
+            return std::nullopt;
+        }
+        trace.samples.push_back(sample);
+    }
+    return trace;
 }
 
 QString ShowColourSetting(ColorRef colour) {

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "color_ref.h"
+#include "held_traces.h"
 
 namespace korvel {
 
@@ -36,6 +37,10 @@ QString ShowSwitchSetting(bool on);
 std::optional<bool> ReadSwitchSetting(const QVariant& value);
 QString ShowColourSetting(ColorRef colour);
 std::optional<ColorRef> ReadColourSetting(const QVariant& value);
+// A held curve as "startHz stepHz sample sample ...": read back only whole,
+// with every number finite and at least one sample.
+QString ShowTraceSetting(const HeldTraces::Trace& trace);
+std::optional<HeldTraces::Trace> ReadTraceSetting(const QVariant& value);
 // The text of an edit, or nothing when the entry holds anything else.
 std::optional<std::string> ReadEditSetting(const QVariant& value);
 

@@ -56,6 +56,7 @@ TEST_F(BandPresetMenuTest, AnEditsMenuKeepsItsEntriesAndFillsItsOwnRangeWithoutS
 
     // Shift+F10 opens the same menu; F10 alone and other keys reach the edit.
     WalkNextMenu(walk, {"Band Presets", "10 m"});
+    Edit(kIdVswr1Stop)->setFocus();
     QTest::keyClick(Edit(kIdVswr1Stop), Qt::Key_F10, Qt::ShiftModifier);
     ASSERT_TRUE(WaitUntil([&] { return walk.finished || walk.failed; }));
     EXPECT_EQ(Texts(), QStringList({"27.915", "29.785", "13.982", "14.368", "20.1", "21.9"}));
@@ -66,9 +67,9 @@ TEST_F(BandPresetMenuTest, AnEditsMenuKeepsItsEntriesAndFillsItsOwnRangeWithoutS
 
 TEST_F(BandPresetMenuTest, TheWindowMenuHasTheBandsPerRangeAndSubmitAppliesThem) {
     Open();
-    Choose(nullptr, {"Band Presets", "Range 3", "6 m"});
+    Choose(nullptr, {"Tools", "Band Presets", "Range 3", "6 m"});
     EXPECT_EQ(walk.seen.size(), 11);
-    Choose(nullptr, {"Band Presets", "Range 1", "40 m"});
+    Choose(nullptr, {"Tools", "Band Presets", "Range 1", "40 m"});
     EXPECT_EQ(Texts(), QStringList({"6.985", "7.315", "13.1", "14.9", "49.8", "54.2"}));
     EXPECT_EQ(state.scanRequest.load(), 0);
     dialog->OnSubmitScan();

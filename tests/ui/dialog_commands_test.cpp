@@ -230,7 +230,7 @@ TEST_F(CommandsTest, SaveViewWritesTheClientAreaAsBmp) {
     AnswerFile(path, defaultName, filters);
     dialog->OnSaveView();
     EXPECT_TRUE(defaultName.endsWith("Result.BMP")) << defaultName.toStdString();
-    EXPECT_EQ(filters, QStringList{"Bit Image(*.BMP)"});
+    EXPECT_EQ(filters, (QStringList{"Bit Image(*.BMP)", "PNG (*.png)"}));
 
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -1,6 +1,7 @@
 // Remember Settings: off by default and then silent; on, the window's
 // settings come back at the next start, each refused value on its own; off
 // again, the file is gone. Each test keeps its file in its own folder.
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include "dialog_fixture.h"
 #include "dialog_template.h"
 #include "menu_walk.h"
+#include "tools_menu.h"
 
 namespace korvel::testing {
 namespace {
@@ -24,7 +26,8 @@ class RememberSettingsTest : public DialogTest {
         return QDir(folder.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
     void ChooseRemember() {
-        EXPECT_TRUE(ChooseFromContextMenu(*dialog, QPoint(5, 700), {"Remember Settings"}).finished);
+        EXPECT_TRUE(ChooseFromContextMenu(*dialog, QPoint(5, 700), {"Tools", "Remember Settings"})
+                        .finished);
     }
     void CloseAndReopen() {
         dialog->close();
@@ -61,7 +64,19 @@ TEST_F(RememberSettingsTest, OnTheNextWindowStartsWithWhatTheLastOneLeftAndOffDe
         chart->m_backColor = RGB(10, 20, 30);
         chart->m_gridColor = RGB(200, 210, 220);
     }
+    // Held on the ranges swept now: range 1's comes back only if it still is.
+    for (std::size_t i = 0; i < kSweepPoints; ++i) {
+        state.vswr1Points[i].store(1.5);
+        state.vswr2Points[i].store(1.0 + 0.1234567890123 * static_cast<double>(i));
+    }
+    dialog->Tools().HoldTraces()->trigger();
+    dialog->Tools().ShowResonance()->setChecked(true);
+    const auto held = dialog->HeldTraceSet().Samples();
     CloseAndReopen();
+    EXPECT_FALSE(dialog->HeldTraceSet().Samples()[0]);  // 6.1 MHz then, 3.475 MHz now
+    EXPECT_EQ(dialog->HeldTraceSet().Samples()[1], held[1]);
+    EXPECT_EQ(dialog->m_chartVswr2.m_heldSamples, *held[1]);
+    EXPECT_TRUE(dialog->Tools().ShowResonance()->isChecked());
     EXPECT_TRUE(Remembering());
     EXPECT_EQ(Edit(kIdSmithFreq)->text(), QString("7050"));
     EXPECT_EQ(Edit(kIdVswr1Start)->text(), QString("3.475"));
@@ -93,7 +108,8 @@ TEST_F(RememberSettingsTest, EachRefusedValueStaysAtItsDefaultAloneWithoutAMessa
         "Range2StartMHz=13.5\nRange2StopMHz=nan\nRange3StopMHz=25\nCableLengthM=1e400\n"
         "[Enables]\nVSWR1=maybe\nVSWR2=false\n"
         "[Colours]\nVSWR1=green\nVSWR2=#ff0000\nVSWR3=#12345g\nS21=#1234567\n"
-        "Background=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x6QColor)\nCoordinate=#0a0B0c\n");
+        "Background=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x6QColor)\nCoordinate=#0a0B0c\n"
+        "[HeldTraces]\nVSWR1=6100000 9000 1.5 nan\nVSWR3=1 2\n");
     file.close();
     ModalAnswer boxes;
     Open();
@@ -112,6 +128,7 @@ TEST_F(RememberSettingsTest, EachRefusedValueStaysAtItsDefaultAloneWithoutAMessa
     EXPECT_EQ(dialog->m_chartS21.m_curveColor[0], RGB(255, 255, 0));
     EXPECT_EQ(dialog->m_chartS21.m_backColor, RGB(0, 50, 0));
     EXPECT_EQ(dialog->m_chartS21.m_gridColor, RGB(10, 11, 12));
+    EXPECT_FALSE(dialog->HeldTraceSet().Any());
 }
 
 TEST_F(RememberSettingsTest, AnUnwritablePlaceIsReportedAndTheEntryStaysOff) {

@@ -44,6 +44,26 @@ void CDisLine::GrowPointCount(uint32_t count) {
     }
 }
 
+bool CDisLine::UpdateIfChanged() {
+    const QSize size(width(), height());
+    if (size.isEmpty()) {
+        return false;  // a paint would draw nothing
+    }
+    if (m_backBuffer.Holds(size) && m_drawnRevision == m_revision) {
+        TakeInputs();
+        if (m_inputs == m_drawnInputs) {
+            return false;
+        }
+    }
+    update();
+    return true;
+}
+
+void CDisLine::MarkChanged() {
+    ++m_revision;
+    update();
+}
+
 void CDisLine::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_backBuffer.Drop();
@@ -68,7 +88,7 @@ void CDisLine::paintEvent(QPaintEvent* event) {
         if (!partial) {
             TakeInputs();
         }
-        if (partial || m_inputs == m_drawnInputs) {
+        if (partial || (m_inputs == m_drawnInputs && m_drawnRevision == m_revision)) {
             paint.setCompositionMode(QPainter::CompositionMode_Source);
             paint.drawImage(event->rect().topLeft(), m_backBuffer.Picture(), event->rect());
             return;
@@ -77,6 +97,7 @@ void CDisLine::paintEvent(QPaintEvent* event) {
     CMyMemDC memDC(&paint, &m_clientRect, &m_paintBuffer);
     DrawChart(m_backBuffer.Surface(size));
     m_drawnInputs = m_inputs;
+    m_drawnRevision = m_revision;
     memDC.BitBlt(0, 0, size, m_backBuffer.Picture(), QPoint(0, 0));
 }
 

@@ -84,7 +84,10 @@ void CDisLine::paintEvent(QPaintEvent* event) {
         // shows has changed, the back buffer already holds the picture. A
         // repaint of only part of the chart (the progress strip above it, a
         // covering window gone) shows the picture the rest of it shows.
-        const bool partial = !event->rect().contains(rect());
+        // Parts of the chart that siblings cover (the S21 chart laps over the
+        // foot of the VSWR3 chart) never reach a paint: only a region short of
+        // the visible one is partial.
+        const bool partial = !(visibleRegion() - event->region()).isEmpty();
         if (!partial) {
             TakeInputs();
         }

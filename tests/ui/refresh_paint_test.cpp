@@ -3,10 +3,14 @@
 // the widget that shows it.
 #include <QCoreApplication>
 #include <QEvent>
+#include <QScreen>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "dialog_fixture.h"
+#include "progress_lines.h"
+#include "worker_window_bridge.h"
 
 namespace korvel::testing {
 namespace {
@@ -162,6 +166,29 @@ TEST_F(RefreshPaintTest, LampFlashesEverySixthTickWhileTheLinkIsUp) {
     ExpectOnly(&dialog->m_led);
     EXPECT_EQ(dialog->m_led.m_state, CLed::kLit);
     EXPECT_NE(dialog->m_led.FlashTimerId(), 0);  // and goes out again
+}
+
+TEST_F(RefreshPaintTest, BurstsOfProgressEndShowingTheirLastPoint) {
+    // The strips are refreshed at a bounded rate: points that come faster are
+    // shown together, and the last of a burst is never left out.
+    const auto burst = [this](int from, int to) {
+        std::thread worker([&] {
+            for (int i = from; i <= to; ++i) {
+                dialog->Bridge().DrawProgressLine(kProgressY[1], ProgressLineEnd(i));
+            }
+        });
+        worker.join();
+    };
+    const auto redAt = [this](int x) {
+        // What the screen shows (a grab would paint the strip afresh).
+        const QImage shown = dialog->screen()->grabWindow(dialog->winId()).toImage();
+        return shown.pixelColor(x, kProgressY[1]) == QColor(255, 0, 0);
+    };
+    burst(0, 60);
+    EXPECT_TRUE(WaitUntil([&] { return redAt(ProgressLineEnd(60)); }));
+    burst(61, 62);
+    EXPECT_TRUE(WaitUntil([&] { return redAt(ProgressLineEnd(62)); }));
+    EXPECT_FALSE(redAt(ProgressLineEnd(62) + 1));
 }
 
 }  // namespace

@@ -1,11 +1,6 @@
-// The 100 ms refresh repaints only what would look different: an idle tick
-// paints nothing, a changed sample, colour, value or link state repaints just
-// the widget that shows it.
-#include <QCoreApplication>
-#include <QEvent>
+// The refresh tick repaints only what would look different.
 #include <QScreen>
 #include <map>
-#include <string>
 #include <thread>
 
 #include "dialog_fixture.h"
@@ -15,180 +10,74 @@
 namespace korvel::testing {
 namespace {
 
-// Counts the paint events each watched widget receives.
-class PaintCounter : public QObject {
-  public:
-    void Watch(QWidget* w) {
-        w->installEventFilter(this);
-        counts_[w] = 0;
-    }
-    int Of(QWidget* w) const { return counts_.at(w); }
-    int Total() const {
-        int total = 0;
-        for (const auto& [w, n] : counts_) {
-            total += n;
-        }
-        return total;
-    }
-    void Reset() {
-        for (auto& [w, n] : counts_) {
-            n = 0;
-        }
-    }
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            if (const auto it = counts_.find(watched); it != counts_.end()) {
-                ++it->second;
-            }
-        }
-        return false;
-    }
-
-  private:
-    std::map<QObject*, int> counts_;
-};
-
-class RefreshPaintTest : public DialogTest {
+class RefreshPaintTest : public DialogTest, public QObject {
   protected:
     void SetUp() override {
         Open();
-        for (QWidget* w : Watched()) {
-            paints.Watch(w);
+        for (QWidget* w : {(QWidget*)&dialog->m_chartVswr1, (QWidget*)&dialog->m_chartVswr2,
+                           (QWidget*)&dialog->m_chartVswr3, (QWidget*)&dialog->m_chartS21,
+                           (QWidget*)&dialog->m_meter, (QWidget*)&dialog->m_led}) {
+            w->installEventFilter(this);
         }
-        Settle();
-        paints.Reset();
+        Tick();  // the first pictures
     }
-    std::array<QWidget*, 6> Watched() {
-        return {&dialog->m_chartVswr1, &dialog->m_chartVswr2, &dialog->m_chartVswr3,
-                &dialog->m_chartS21,   &dialog->m_meter,      &dialog->m_led};
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        paints[watched] += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
     }
-    // Delivers every repaint asked for so far.
-    static void Settle() {
-        for (int i = 0; i < 4; ++i) {
-            QCoreApplication::sendPostedEvents();
-            QCoreApplication::processEvents();
-        }
-    }
-    void Tick(int count = 1) {
+    // Runs `count` ticks with their paints; what was painted, and how often.
+    std::map<QObject*, int> Tick(int count = 1) {
+        paints.clear();
         for (int i = 0; i < count; ++i) {
             dialog->OnTimer();
-            Settle();
-        }
-    }
-    // Only `w` was painted since the last reset (and at least once).
-    void ExpectOnly(QWidget* w) {
-        EXPECT_GE(paints.Of(w), 1);
-        EXPECT_EQ(paints.Total(), paints.Of(w)) << Painted();
-    }
-
-    // Which watched widgets were painted, for failure messages.
-    std::string Painted() {
-        const char* names[] = {"VSWR1", "VSWR2", "VSWR3", "S21", "meter", "lamp"};
-        std::string list;
-        for (std::size_t i = 0; i < Watched().size(); ++i) {
-            if (paints.Of(Watched()[i]) > 0) {
-                list += std::string(" ") + names[i];
+            for (int k = 0; k < 3; ++k) {
+                QCoreApplication::processEvents();
             }
         }
-        return "painted:" + list;
+        std::erase_if(paints, [](const auto& p) { return p.second == 0; });
+        return paints;
     }
-
-    PaintCounter paints;
+    using Paints = std::map<QObject*, int>;
+    Paints paints;
 };
 
-TEST_F(RefreshPaintTest, IdleTicksPaintNothing) {
-    Tick();  // the first tick may still find a picture to draw
-    Settle();
-    paints.Reset();
-    Tick(12);
-    EXPECT_EQ(paints.Total(), 0);
-}
-
-TEST_F(RefreshPaintTest, ChangedSampleRepaintsOnlyItsChartOnce) {
-    Tick();
-    paints.Reset();
+TEST_F(RefreshPaintTest, OnlyTheWidgetThatChangedRepaintsOnce) {
+    EXPECT_EQ(Tick(12), Paints());
     state.vswr2Points[17].store(2.5);
-    Tick(3);
-    ExpectOnly(&dialog->m_chartVswr2);
-    EXPECT_EQ(paints.Of(&dialog->m_chartVswr2), 1);
-    // The S21 chart laps over the VSWR3 chart's foot: that chart too draws
-    // its new picture once, instead of showing the old one on every tick.
+    EXPECT_EQ(Tick(3), (Paints{{&dialog->m_chartVswr2, 1}}));
+    // The S21 chart laps over the VSWR3 chart's foot: that one draws too.
     state.vswr3Points[0].store(4.0);
-    paints.Reset();
-    Tick(3);
-    ExpectOnly(&dialog->m_chartVswr3);
-    EXPECT_EQ(paints.Of(&dialog->m_chartVswr3), 1);
-    state.s21Points[199].store(-12.0);
-    paints.Reset();
-    Tick();
-    ExpectOnly(&dialog->m_chartS21);
-}
-
-TEST_F(RefreshPaintTest, FieldsWrittenOutsideTheTickStillRepaint) {
-    Tick();
-    paints.Reset();
-    // A colour choice writes the field and leaves the repaint to the tick.
-    dialog->m_chartVswr3.m_curveColor[0] = RGB(10, 20, 30);
-    Tick();
-    ExpectOnly(&dialog->m_chartVswr3);
-    // The cursor leaving the charts takes effect on the next tick too.
-    dialog->m_chartVswr1.m_cursorIndex = 5;
-    paints.Reset();
-    Tick();
-    ExpectOnly(&dialog->m_chartVswr1);
-    // A look kept outside the fields announces itself.
-    paints.Reset();
-    dialog->m_chartS21.MarkChanged();
-    Settle();
-    ExpectOnly(&dialog->m_chartS21);
-    paints.Reset();
-    Tick(2);
-    EXPECT_EQ(paints.Total(), 0) << Painted();
-}
-
-TEST_F(RefreshPaintTest, NewPowerRepaintsOnlyTheMeter) {
-    Tick();
-    paints.Reset();
+    EXPECT_EQ(Tick(3), (Paints{{&dialog->m_chartVswr3, 1}}));
     state.rfPowerDbm.store(-31.5);
-    Tick(2);
-    ExpectOnly(&dialog->m_meter);
-    EXPECT_EQ(paints.Of(&dialog->m_meter), 1);
-}
-
-TEST_F(RefreshPaintTest, LampFlashesEverySixthTickWhileTheLinkIsUp) {
-    Tick(6);
-    EXPECT_EQ(paints.Total(), 0);  // link down: the lamp stays dark
+    EXPECT_EQ(Tick(3), (Paints{{&dialog->m_meter, 1}}));
+    // Fields written outside the tick (a colour choice) show on the next one.
+    dialog->m_chartS21.m_curveColor[0] = RGB(10, 20, 30);
+    EXPECT_EQ(Tick(3), (Paints{{&dialog->m_chartS21, 1}}));
+    dialog->m_chartVswr1.MarkChanged();
+    EXPECT_EQ(Tick(3), (Paints{{&dialog->m_chartVswr1, 1}}));
+    // The lamp flashes on every sixth tick while the link is up.
     state.linkUp.store(1);
-    paints.Reset();
-    Tick(6);
-    ExpectOnly(&dialog->m_led);
+    EXPECT_EQ(Tick(6), (Paints{{&dialog->m_led, 1}}));
     EXPECT_EQ(dialog->m_led.m_state, CLed::kLit);
-    EXPECT_NE(dialog->m_led.FlashTimerId(), 0);  // and goes out again
 }
 
-TEST_F(RefreshPaintTest, BurstsOfProgressEndShowingTheirLastPoint) {
-    // The strips are refreshed at a bounded rate: points that come faster are
-    // shown together, and the last of a burst is never left out.
+TEST_F(RefreshPaintTest, ProgressBurstsEndShowingTheirLastPoint) {
     const auto burst = [this](int from, int to) {
-        std::thread worker([&] {
+        std::thread([&] {
             for (int i = from; i <= to; ++i) {
                 dialog->Bridge().DrawProgressLine(kProgressY[1], ProgressLineEnd(i));
             }
-        });
-        worker.join();
+        }).join();
     };
-    const auto redAt = [this](int x) {
-        // What the screen shows (a grab would paint the strip afresh).
+    const auto shownRed = [this](int x) {  // on the screen: a grab would paint afresh
         const QImage shown = dialog->screen()->grabWindow(dialog->winId()).toImage();
         return shown.pixelColor(x, kProgressY[1]) == QColor(255, 0, 0);
     };
     burst(0, 60);
-    EXPECT_TRUE(WaitUntil([&] { return redAt(ProgressLineEnd(60)); }));
+    EXPECT_TRUE(WaitUntil([&] { return shownRed(ProgressLineEnd(60)); }));
     burst(61, 62);
-    EXPECT_TRUE(WaitUntil([&] { return redAt(ProgressLineEnd(62)); }));
-    EXPECT_FALSE(redAt(ProgressLineEnd(62) + 1));
+    EXPECT_TRUE(WaitUntil([&] { return shownRed(ProgressLineEnd(62)); }));
+    EXPECT_FALSE(shownRed(ProgressLineEnd(62) + 1));
 }
 
 }  // namespace

@@ -9,10 +9,12 @@
 //   first_paint_ms T   launch (KORVEL_PROBE_T0_NS, CLOCK_REALTIME ns, set by
 //                      the launcher just before exec) to the end of the
 //                      main dialog's first paint
-//   tick_paint_ms P50 P95 MAX   the paints one 100 ms refresh causes (four
-//                      charts and the meter repainted and flushed), N ticks
-//   tick_paints W      paint events per timed tick: the four charts and the
-//                      meter, and whatever shows through or lies beneath them
+//   tick_paint_ms P50 P95 MAX   the paints one 100 ms refresh causes (the
+//                      charts and the meter whose picture changed, repainted
+//                      and flushed), N ticks
+//   tick_paints W      paint events per timed tick: the charts and the meter
+//                      that changed, and whatever shows through or lies
+//                      beneath them
 //   ready              from here on the process only runs as korvel does;
 //                      it closes its window S seconds later
 #include <QApplication>
@@ -110,8 +112,8 @@ class Probe : public QObject {
         }
         std::printf("tick_paint_ms %.3f %.3f %.3f\n", Percentile(tickMs_, 0.5),
                     Percentile(tickMs_, 0.95), Percentile(tickMs_, 1.0));
-        // Paint events per tick: at least 5 (four charts and the meter) shows
-        // that the timed paints are the tick's own.
+        // Paint events per tick: while scanning, at least the chart being
+        // swept repaints on each tick.
         std::printf("tick_paints %.2f\n", static_cast<double>(tickPaints_) / tickMs_.size());
         std::printf("ready\n");
         std::fflush(stdout);

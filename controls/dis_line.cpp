@@ -44,6 +44,26 @@ void CDisLine::GrowPointCount(uint32_t count) {
     }
 }
 
+bool CDisLine::UpdateIfChanged() {
+    const QSize size(width(), height());
+    if (size.isEmpty()) {
+        return false;  // a paint would draw nothing
+    }
+    if (m_backBuffer.Holds(size) && m_drawnRevision == m_revision) {
+        TakeInputs();
+        if (m_inputs == m_drawnInputs) {
+            return false;
+        }
+    }
+    update();
+    return true;
+}
+
+void CDisLine::MarkChanged() {
+    ++m_revision;
+    update();
+}
+
 void CDisLine::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_backBuffer.Drop();
@@ -64,11 +84,14 @@ void CDisLine::paintEvent(QPaintEvent* event) {
         // shows has changed, the back buffer already holds the picture. A
         // repaint of only part of the chart (the progress strip above it, a
         // covering window gone) shows the picture the rest of it shows.
-        const bool partial = !event->rect().contains(rect());
+        // Parts of the chart that siblings cover (the S21 chart laps over the
+        // foot of the VSWR3 chart) never reach a paint: only a region short of
+        // the visible one is partial.
+        const bool partial = !(visibleRegion() - event->region()).isEmpty();
         if (!partial) {
             TakeInputs();
         }
-        if (partial || m_inputs == m_drawnInputs) {
+        if (partial || (m_inputs == m_drawnInputs && m_drawnRevision == m_revision)) {
             paint.setCompositionMode(QPainter::CompositionMode_Source);
             paint.drawImage(event->rect().topLeft(), m_backBuffer.Picture(), event->rect());
             return;
@@ -77,6 +100,7 @@ void CDisLine::paintEvent(QPaintEvent* event) {
     CMyMemDC memDC(&paint, &m_clientRect, &m_paintBuffer);
     DrawChart(m_backBuffer.Surface(size));
     m_drawnInputs = m_inputs;
+    m_drawnRevision = m_revision;
     memDC.BitBlt(0, 0, size, m_backBuffer.Picture(), QPoint(0, 0));
 }
 

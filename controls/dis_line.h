@@ -40,6 +40,13 @@ class CDisLine : public QWidget {
     // Draws the whole chart into `dc` over m_clientRect.
     void DrawChart(DrawContext& dc);
     void GrowPointCount(uint32_t count);
+    // For a periodic refresh: schedules a repaint only when the chart would
+    // not show the picture it holds (new samples or fields, a new size, no
+    // picture yet); true when it did.
+    bool UpdateIfChanged();
+    // For a look that depends on more than the fields and samples: the held
+    // picture no longer counts as current, and a repaint is scheduled.
+    void MarkChanged();
 
     GdiRect m_plotRect;
     uint32_t m_xPointCount = 1;
@@ -87,6 +94,10 @@ class CDisLine : public QWidget {
     QImage m_paintBuffer;       // storage of the per-paint off-screen surface
     ChartInputs m_inputs;       // taken by the latest paint or drawing
     ChartInputs m_drawnInputs;  // of the picture in m_backBuffer (while held)
+    // MarkChanged() calls so far, and their count when the held picture was
+    // drawn.
+    uint64_t m_revision = 0;
+    uint64_t m_drawnRevision = 0;
 };
 
 }  // namespace korvel

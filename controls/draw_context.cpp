@@ -292,7 +292,7 @@ void DrawContext::Polygon(const QPoint* points, int count) {
 
 void DrawContext::TextOut(int x, int y, const QString& text) {
     TextRecorder::Report(TextDraw{text, QPoint(x, y), m_textAlign, m_textColor, !m_bkTransparent,
-                                  m_ascent + m_descent});
+                                  m_ascent + m_descent, m_font});
     if (m_painter == nullptr || text.isEmpty()) {
         return;
     }

@@ -37,6 +37,7 @@ struct TextDraw {
     ColorRef color;  // text colour in effect
     bool opaque = false;
     int cellHeight = 0;  // line height of the font in effect, pixels
+    QFont font;          // the font in effect
 };
 
 // While an instance lives, every TextOut on this thread is also appended to

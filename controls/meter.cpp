@@ -117,8 +117,7 @@ void CMeter::paintEvent(QPaintEvent*) {
     QPainter paint(this);
     // The window repaints the meter ten times a second; an unchanged value on
     // an unchanged dial is the picture composed last time.
-    if (m_composed && HasDialPicture() && m_paintBuffer.size() == QSize(w, h) &&
-        std::memcmp(&m_composedValue, &m_value, sizeof m_value) == 0) {
+    if (ComposedIsCurrent(w, h)) {
         paint.setCompositionMode(QPainter::CompositionMode_Source);
         paint.drawImage(0, 0, m_paintBuffer);
         return;
@@ -127,6 +126,20 @@ void CMeter::paintEvent(QPaintEvent*) {
     ComposePicture(paint, w, h);
     m_composed = m_paintBuffer.size() == QSize(w, h);
     m_composedValue = m_value;
+}
+
+bool CMeter::ComposedIsCurrent(int w, int h) const {
+    // Compared by bits: a NaN value is current after it was composed.
+    return m_composed && HasDialPicture() && m_paintBuffer.size() == QSize(w, h) &&
+           std::memcmp(&m_composedValue, &m_value, sizeof m_value) == 0;
+}
+
+bool CMeter::UpdateIfChanged() {
+    if (width() <= 0 || height() <= 0 || ComposedIsCurrent(width(), height())) {
+        return false;
+    }
+    update();
+    return true;
 }
 
 void CMeter::ComposePicture(QPainter& paint, int w, int h) {

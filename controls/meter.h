@@ -4,8 +4,9 @@
 //
 // The static picture is drawn once into a cached dial bitmap and reused until
 // a configuration operation or a resize drops it. The owner writes m_value
-// directly and calls update(); the configuration operations drop the picture
-// and schedule a repaint themselves.
+// directly and calls update(), or UpdateIfChanged() to skip the repaint of a
+// picture that would not change; the configuration operations drop the
+// picture and schedule a repaint themselves.
 #pragma once
 
 #include <QFont>
@@ -47,6 +48,10 @@ class CMeter : public QWidget {
     // Tick positions of the cached picture (0 before the first paint).
     int BoundaryCount() const { return m_boundaryCount; }
 
+    // Schedules a repaint only when the picture composed last would not show
+    // m_value (or there is none); true when it did.
+    bool UpdateIfChanged();
+
     // Current value, written by the owner before it calls update().
     double m_value = 50.0;
 
@@ -56,6 +61,8 @@ class CMeter : public QWidget {
 
   private:
     void Reconfigured();
+    // The picture in m_paintBuffer is of this size, dial and value.
+    bool ComposedIsCurrent(int w, int h) const;
     void DropBackground();
     // Dial, needle, hub and read-out into m_paintBuffer, then onto `paint`.
     void ComposePicture(QPainter& paint, int w, int h);

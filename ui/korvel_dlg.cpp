@@ -169,11 +169,13 @@ void CKORVELDlg::OnTimer() {
         }
         m_tickCount = 0;
     }
+    // Only what would look different is repainted: an idle window costs no
+    // paint at all.
     for (CDisLine* chart : Charts()) {
-        chart->update();
+        chart->UpdateIfChanged();
     }
     m_meter.m_value = state_.rfPowerDbm.load(kRelaxed);
-    m_meter.update();
+    m_meter.UpdateIfChanged();
 }
 
 void CKORVELDlg::paintEvent(QPaintEvent* event) {

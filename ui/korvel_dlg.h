@@ -73,7 +73,8 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     // refresh timer and last the worker. Runs once, when first shown.
     bool OnInitDialog();
     // One 100 ms refresh: lamp flash every sixth tick while the link is up,
-    // charts and meter invalidated, input power copied to the meter.
+    // input power copied to the meter, and the charts and the meter
+    // repainted where what they show has changed.
     void OnTimer();
     // Load (false) or save and validate (true) between the controls and the
     // members; false when an entry was refused (after showing why).

@@ -5,10 +5,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <vector>
 
 #include "dialog_template.h"
 #include "dialog_units.h"
 #include "korvel_dlg.h"
+#include "label_room.h"
 #include "progress_overlay.h"
 #include "worker_window_bridge.h"
 
@@ -42,6 +44,11 @@ void CKORVELDlg::BuildControls() {
         {kIdFrameVswr3, &m_chartVswr3}, {kIdFrameS21, &m_chartS21},
         {kIdFrameMeter, &m_meter},
     };
+    struct TextLabel {
+        QLabel* label;
+        bool centred;
+    };
+    std::vector<TextLabel> labels;
     for (const ControlTemplate& c : MainDialogControls()) {
         const QString text = QString::fromUtf8(c.text);
         QWidget* widget = nullptr;
@@ -63,6 +70,7 @@ void CKORVELDlg::BuildControls() {
             case ControlKind::kTextCentred:
             case ControlKind::kTextLeft: {
                 auto* label = new QLabel(text, this);
+                labels.push_back({label, c.kind == ControlKind::kTextCentred});
                 label->setAlignment(
                     Qt::AlignTop |
                     (c.kind == ControlKind::kTextLeft ? Qt::AlignLeft : Qt::AlignHCenter));
@@ -107,6 +115,27 @@ void CKORVELDlg::BuildControls() {
             controls_[c.id] = widget;
         }
     }
+    // Every label's text shows whole: the boxes of all controls as laid out
+    // bound the room each label may take.
+    std::vector<QRect> boxes;
+    for (const auto& [id, widget] : controls_) {
+        boxes.push_back(widget->geometry());
+    }
+    for (const TextLabel& l : labels) {
+        boxes.push_back(l.label->geometry());
+    }
+    for (const TextLabel& l : labels) {
+        std::vector<QRect> others;
+        for (const QRect& box : boxes) {
+            if (box != l.label->geometry()) {
+                others.push_back(box);
+            }
+        }
+        l.label->setGeometry(RoomForText(l.label->geometry(),
+                                         l.label->fontMetrics().horizontalAdvance(l.label->text()),
+                                         l.centred, others, width()));
+    }
+
     if (options_.enableCalibration) {
         controls_.at(kIdZoCalibration)->setEnabled(true);
         controls_.at(kIdPinCalibration)->setEnabled(true);

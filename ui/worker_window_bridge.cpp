@@ -9,9 +9,19 @@
 
 namespace korvel {
 
+namespace {
+
+// Least time between two refreshes of the progress strips.
+constexpr qint64 kOverlayGapMs = 40;
+
+}  // namespace
+
 WorkerWindowBridge::WorkerWindowBridge(QWidget& window, const DialogSettings& settings,
                                        ProgressLines& lines)
-    : QObject(&window), window_(window), settings_(settings), lines_(lines) {}
+    : QObject(&window), window_(window), settings_(settings), lines_(lines) {
+    overlayDelay_.setSingleShot(true);
+    connect(&overlayDelay_, &QTimer::timeout, this, &WorkerWindowBridge::RefreshOverlays);
+}
 
 void WorkerWindowBridge::AddProgressOverlay(ProgressOverlay* overlay) {
     overlays_.append(overlay);
@@ -31,20 +41,39 @@ void WorkerWindowBridge::DrawProgressLine(int y, int xEnd) {
 
 void WorkerWindowBridge::RequestOverlayRepaint() {
     // One queued repaint at a time: a fast sweep cannot flood the event queue.
-    if (overlayRepaintPending_.exchange(true, std::memory_order_relaxed)) {
+    // Sequentially consistent with the clear before the lines are read: a
+    // line set just then is either read or posts a request of its own.
+    if (overlayRepaintPending_.exchange(true)) {
         return;
     }
     QMetaObject::invokeMethod(
         this,
         [this] {
-            overlayRepaintPending_.store(false, std::memory_order_relaxed);
-            for (const auto& overlay : overlays_) {
-                if (overlay) {
-                    overlay->Refresh();
-                }
+            // A point takes the worker about 15 ms: a strip grown at most
+            // every kOverlayGapMs looks the same and wakes the window (and
+            // the display) far less often.
+            const qint64 since =
+                overlaysRefreshed_.isValid() ? overlaysRefreshed_.elapsed() : kOverlayGapMs;
+            if (since >= 0 && since < kOverlayGapMs) {
+                overlayDelay_.start(static_cast<int>(kOverlayGapMs - since));
+                return;
             }
+            RefreshOverlays();
         },
         Qt::QueuedConnection);
+}
+
+void WorkerWindowBridge::RefreshOverlays() {
+    // Cleared before the lines are read: a line set after this point posts
+    // a request of its own.
+    overlayRepaintPending_.store(false);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    overlaysRefreshed_.start();
+    for (const auto& overlay : overlays_) {
+        if (overlay) {
+            overlay->Refresh();
+        }
+    }
 }
 
 void WorkerWindowBridge::InvalidateSmithArea() {

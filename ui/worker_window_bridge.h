@@ -4,9 +4,11 @@
 // it is acknowledged, or until the window shuts the bridge down.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -48,6 +50,8 @@ class WorkerWindowBridge final : public QObject, public WorkerWindow {
 
   private:
     void RequestOverlayRepaint();
+    // Window thread: the strips show the lines as they are now.
+    void RefreshOverlays();
     void OpenMessageBox(const QString& text, uint64_t ticket);
     void Acknowledge(uint64_t ticket);
 
@@ -56,7 +60,11 @@ class WorkerWindowBridge final : public QObject, public WorkerWindow {
     ProgressLines& lines_;
     QList<QPointer<ProgressOverlay>> overlays_;
 
+    // Set from a request until the strips are refreshed: the worker posts
+    // nothing more meanwhile.
     std::atomic<bool> overlayRepaintPending_{false};
+    QElapsedTimer overlaysRefreshed_;  // window thread only
+    QTimer overlayDelay_;              // window thread only
     std::atomic<bool> smithRepaintPending_{false};
 
     std::mutex mutex_;

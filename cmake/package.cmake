@@ -20,8 +20,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${KORVEL_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(KORVEL_BUILD_GUI)
     # The window needs a Qt platform plugin (xcb or wayland), which no library
-    # dependency brings in.
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+    # dependency brings in, and a font with the full-width forms: Debian's
+    # default fonts have no "！" for the link-error message.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-lexi-gulim")
 endif()
 # The synopsis is the summary above; this is the extended description.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

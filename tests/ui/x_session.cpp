@@ -1,0 +1,137 @@
+#include "x_session.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace korvel::testing {
+
+ChildProcess::~ChildProcess() {
+    if (process.state() != QProcess::NotRunning) {
+        process.terminate();
+        if (!process.waitForFinished(3000)) {
+            process.kill();
+            process.waitForFinished(3000);
+        }
+    }
+}
+
+int RunTool(const QString& program, const QStringList& args, const QString& display,
+            QByteArray* output) {
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display);
+    tool.setProcessEnvironment(env);
+    tool.start(program, args);
+    if (!tool.waitForFinished(10000)) {
+        tool.kill();
+        tool.waitForFinished();
+        return -1;
+    }
+    if (output) {
+        *output = tool.readAllStandardOutput();
+    }
+    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+}
+
+QString XSession::MissingTools(const QStringList& extraTools) {
+    QStringList missing;
+    for (const QString& tool : QStringList{"Xvfb", "xwininfo", "import"} + extraTools) {
+        if (QStandardPaths::findExecutable(tool).isEmpty()) {
+            missing << tool;
+        }
+    }
+    return missing.isEmpty()
+               ? QString()
+               : missing.join(", ") + " missing (scripts/setup.sh gui-test installs them)";
+}
+
+bool XSession::Start(QString& error, int timeoutMs) {
+    // The server picks a free display itself and reports its number on stdout.
+    server_.process.start(QStandardPaths::findExecutable("Xvfb"),
+                          {"-displayfd", "1", "-screen", "0", "1600x1000x24", "-nolisten", "tcp"});
+    if (!server_.process.waitForStarted(5000)) {
+        error = "Xvfb did not start";
+        return false;
+    }
+    QElapsedTimer wait;
+    wait.start();
+    QByteArray number;
+    while (!number.contains('\n') && wait.elapsed() < timeoutMs) {
+        server_.process.waitForReadyRead(100);
+        number += server_.process.readAllStandardOutput();
+        if (server_.process.state() != QProcess::Running) {
+            error = QString::fromLocal8Bit(server_.process.readAllStandardError());
+            return false;
+        }
+    }
+    if (!number.contains('\n')) {
+        error = "Xvfb reported no display";
+        return false;
+    }
+    display_ = ":" + QString::fromLatin1(number.trimmed());
+    shotPath_ = QDir::temp().filePath(
+        QString("korvel-x-session-%1.png").arg(QString::fromLatin1(number.trimmed())));
+    return true;
+}
+
+bool XSession::Launch(const QString& program, const QStringList& args,
+                      const QStringList& extraEnv) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display_);
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    for (const QString& entry : extraEnv) {
+        const qsizetype eq = entry.indexOf('=');
+        env.insert(entry.left(eq), entry.mid(eq + 1));
+    }
+    program_.process.setProcessEnvironment(env);
+    program_.process.start(program, args);
+    return program_.process.waitForStarted(5000);
+}
+
+QRect XSession::WindowRect(const QString& caption) const {
+    QByteArray info;
+    if (RunTool(QStandardPaths::findExecutable("xwininfo"),
+                {"-display", display_, "-name", caption}, display_, &info) != 0) {
+        return {};
+    }
+    const auto field = [&info](const char* name) {
+        const QRegularExpression re(QString("%1:\\s+(-?\\d+)").arg(name));
+        return re.match(QString::fromUtf8(info)).captured(1).toInt();
+    };
+    return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+                 field("Height"));
+}
+
+bool XSession::WaitForWindow(const QString& caption, int timeoutMs) {
+    QElapsedTimer wait;
+    wait.start();
+    while (WindowRect(caption).isEmpty()) {
+        if (wait.elapsed() > timeoutMs || program_.process.state() != QProcess::Running) {
+            return false;
+        }
+        QThread::msleep(100);
+    }
+    return true;
+}
+
+QImage XSession::Grab(const QRect& area) const {
+    QFile::remove(shotPath_);
+    if (RunTool(QStandardPaths::findExecutable("import"),
+                {"-display", display_, "-window", "root", shotPath_}, display_) != 0) {
+        return {};
+    }
+    const QImage shot = QImage(shotPath_).convertToFormat(QImage::Format_RGB32);
+    QFile::remove(shotPath_);
+    return shot.isNull() ? QImage() : shot.copy(area);
+}
+
+bool XSession::XDoTool(const QStringList& args) const {
+    return RunTool(QStandardPaths::findExecutable("xdotool"), args, display_) == 0;
+}
+
+}  // namespace korvel::testing

@@ -14,7 +14,7 @@ for g in "${groups[@]}"; do
                      qt6-base-dev fonts-liberation2 fontconfig
                      libasio-dev libcli11-dev nlohmann-json3-dev
                      libusb-1.0-0-dev umockdev libumockdev-dev) ;;
-        gui-test) pkgs+=(xvfb xauth x11-utils imagemagick) ;;
+        gui-test) pkgs+=(xvfb xauth x11-utils imagemagick xdotool) ;;
         windows) pkgs+=(cmake make g++-mingw-w64-x86-64-posix googletest wine
                         libasio-dev libcli11-dev nlohmann-json3-dev
                         python3 qt6-base-dev) ;;

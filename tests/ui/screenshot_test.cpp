@@ -23,13 +23,8 @@ TEST(RealWindowUnderXvfb, ScreenshotShowsTheWindow) {
     }
 
     XSession session;
-    QString error;
-    ASSERT_TRUE(session.Start(error)) << error.toStdString();
-    ASSERT_TRUE(session.Launch(KORVEL_EXE, {"--simulate"}, {}));
-    // The caption is the window's name.
-    ASSERT_TRUE(session.WaitForWindow(kCaption, 60000))
-        << "no window captioned " << kCaption << "\n"
-        << session.Program().readAllStandardError().toStdString();
+    std::string error;
+    ASSERT_TRUE(session.Open(KORVEL_EXE, {"--simulate"}, {}, kCaption, error)) << error;
 
     // Screenshots until the window has painted (a busy machine may take a
     // while); the window's place is read again each time, as it may still move.

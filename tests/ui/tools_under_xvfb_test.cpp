@@ -68,14 +68,11 @@ class ToolsUnderXvfb : public ::testing::Test {
             GTEST_SKIP() << missing.toStdString();
         }
         ASSERT_TRUE(home.isValid() && runtime.isValid());
-        QString error;
-        ASSERT_TRUE(x.Start(error)) << error.toStdString();
-        ASSERT_TRUE(
-            x.Launch(KORVEL_EXE, {"--simulate"},
-                     {"XDG_CONFIG_HOME=" + home.path(), "XDG_RUNTIME_DIR=" + runtime.path()}));
-        ASSERT_TRUE(x.WaitForWindow(kCaption, 60000))
-            << "no window captioned " << kCaption << "\n"
-            << x.Program().readAllStandardError().toStdString();
+        std::string error;
+        ASSERT_TRUE(x.Open(KORVEL_EXE, {"--simulate"},
+                           {"XDG_CONFIG_HOME=" + home.path(), "XDG_RUNTIME_DIR=" + runtime.path()},
+                           kCaption, error))
+            << error;
     }
 
     // The window's picture; its place is read again, as it may still move.
@@ -258,8 +255,7 @@ TEST_F(ToolsUnderXvfb, ExportResonanceAndHoldWorkFromTheContextMenu) {
         << "no held trace drawn; last picture: " << Keep(shot);
     std::printf("held pixels: %d before, %d after\n", before, heldPixels(shot));
 
-    EXPECT_EQ(x.Program().state(), QProcess::Running)
-        << x.Program().readAllStandardError().toStdString();
+    EXPECT_EQ(x.Program().state(), QProcess::Running) << x.ProgramOutput();
     std::printf("tools under Xvfb: %lld ms\n", static_cast<long long>(total.elapsed()));
 }
 

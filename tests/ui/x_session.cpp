@@ -10,7 +10,7 @@
 
 namespace korvel::testing {
 
-ChildProcess::~ChildProcess() {
+void ChildProcess::End() {
     if (process.state() != QProcess::NotRunning) {
         process.terminate();
         if (!process.waitForFinished(3000)) {
@@ -50,8 +50,34 @@ QString XSession::MissingTools(const QStringList& extraTools) {
                : missing.join(", ") + " missing (scripts/setup.sh gui-test installs them)";
 }
 
-bool XSession::Start(QString& error, int timeoutMs) {
+bool XSession::Open(const QString& program, const QStringList& args, const QStringList& extraEnv,
+                    const QString& caption, std::string& error) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        program_.End();
+        server_.End();
+        if (!StartServer(error)) {
+            return false;
+        }
+        if (!Launch(program, args, extraEnv)) {
+            error = "the program did not start";
+            return false;
+        }
+        if (WaitForWindow(caption, 60000)) {
+            return true;
+        }
+        error = "no window named " + caption.toStdString() + "\n" + ProgramOutput();
+        if (program_.process.state() == QProcess::Running) {
+            return false;  // running without a window: no new server helps
+        }
+    }
+    return false;
+}
+
+bool XSession::StartServer(std::string& error) {
+    constexpr int kTimeoutMs = 30000;
     // The server picks a free display itself and reports its number on stdout.
+    const QString serverLog = logs_.filePath("xvfb.log");
+    server_.process.setStandardErrorFile(serverLog);
     server_.process.start(QStandardPaths::findExecutable("Xvfb"),
                           {"-displayfd", "1", "-screen", "0", "1600x1000x24", "-nolisten", "tcp"});
     if (!server_.process.waitForStarted(5000)) {
@@ -61,11 +87,13 @@ bool XSession::Start(QString& error, int timeoutMs) {
     QElapsedTimer wait;
     wait.start();
     QByteArray number;
-    while (!number.contains('\n') && wait.elapsed() < timeoutMs) {
+    while (!number.contains('\n') && wait.elapsed() < kTimeoutMs) {
         server_.process.waitForReadyRead(100);
         number += server_.process.readAllStandardOutput();
         if (server_.process.state() != QProcess::Running) {
-            error = QString::fromLocal8Bit(server_.process.readAllStandardError());
+            QFile log(serverLog);
+            error = log.open(QIODevice::ReadOnly) ? log.readAll().toStdString()
+                                                  : std::string("Xvfb ended");
             return false;
         }
     }
@@ -89,8 +117,15 @@ bool XSession::Launch(const QString& program, const QStringList& args,
         env.insert(entry.left(eq), entry.mid(eq + 1));
     }
     program_.process.setProcessEnvironment(env);
+    program_.process.setProcessChannelMode(QProcess::MergedChannels);
+    program_.process.setStandardOutputFile(logs_.filePath("program.log"));
     program_.process.start(program, args);
     return program_.process.waitForStarted(5000);
+}
+
+std::string XSession::ProgramOutput() const {
+    QFile log(logs_.filePath("program.log"));
+    return log.open(QIODevice::ReadOnly) ? log.readAll().toStdString() : std::string();
 }
 
 QRect XSession::WindowRect(const QString& caption) const {
@@ -111,10 +146,12 @@ bool XSession::WaitForWindow(const QString& caption, int timeoutMs) {
     QElapsedTimer wait;
     wait.start();
     while (WindowRect(caption).isEmpty()) {
-        if (wait.elapsed() > timeoutMs || program_.process.state() != QProcess::Running) {
+        // The pause also notices the program's end, which the state alone
+        // would not report without an event loop.
+        if (wait.elapsed() > timeoutMs || program_.process.state() != QProcess::Running ||
+            program_.process.waitForFinished(100)) {
             return false;
         }
-        QThread::msleep(100);
     }
     return true;
 }

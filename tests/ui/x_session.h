@@ -8,13 +8,17 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+
+#include <string>
 
 namespace korvel::testing {
 
 // A child process that is ended (politely, then by force) when it goes away.
 class ChildProcess {
   public:
-    ~ChildProcess();
+    ~ChildProcess() { End(); }
+    void End();
     QProcess process;
 };
 
@@ -28,18 +32,22 @@ class XSession {
     // installed, else a message naming what is missing.
     static QString MissingTools(const QStringList& extraTools = {});
 
-    // Starts a server on a display it picks itself; false (with `error` set)
-    // when it does not report one within `timeoutMs`.
-    bool Start(QString& error, int timeoutMs = 30000);
+    // Starts a server on a free display and `program` on it, with `extraEnv`
+    // (NAME=value) added, and waits until its window named `caption` shows.
+    // A program that ends first (another server on the machine may take the
+    // display's socket as it goes) is tried again on a fresh server, twice at
+    // most. False, with `error` set, when no window shows.
+    bool Open(const QString& program, const QStringList& args, const QStringList& extraEnv,
+              const QString& caption, std::string& error);
     const QString& Display() const { return display_; }
-
-    // Starts `program` on the server with `extraEnv` (NAME=value) added.
-    bool Launch(const QString& program, const QStringList& args, const QStringList& extraEnv);
     QProcess& Program() { return program_.process; }
+    // What the program has written to stdout and stderr so far.
+    std::string ProgramOutput() const;
 
     // The place of the top-level window named `caption`, or an empty rect.
     QRect WindowRect(const QString& caption) const;
-    // Waits, at most `timeoutMs`, for a window named `caption`.
+    // Waits, at most `timeoutMs`, for a window named `caption`; false at
+    // once when the program has ended.
     bool WaitForWindow(const QString& caption, int timeoutMs);
     // The screen's picture cut to `area`; null when the grab fails.
     QImage Grab(const QRect& area) const;
@@ -48,6 +56,12 @@ class XSession {
     bool XDoTool(const QStringList& args) const;
 
   private:
+    bool StartServer(std::string& error);
+    bool Launch(const QString& program, const QStringList& args, const QStringList& extraEnv);
+
+    // The children write to files: nobody reads their pipes while a test
+    // waits, and a full pipe would stop them.
+    QTemporaryDir logs_;
     ChildProcess server_;
     ChildProcess program_;
     QString display_;

@@ -199,6 +199,7 @@ TEST_F(ToolsUnderXvfb, ExportResonanceAndHoldWorkFromTheContextMenu) {
     const QString csvPath = home.filePath("sweep export.csv");
     ASSERT_TRUE(ChooseTool("e"));
     ASSERT_TRUE(x.WaitForWindow("Export Data", 10000)) << "no Export Data dialog";
+    ASSERT_TRUE(x.WaitForFocus("Export Data", 10000)) << "the dialog never had the focus";
     ASSERT_TRUE(x.XDoTool({"key", "ctrl+a"}));
     ASSERT_TRUE(x.XDoTool({"type", "--delay", "10", csvPath}));
     ASSERT_TRUE(x.XDoTool({"key", "Return"}));
@@ -208,7 +209,8 @@ TEST_F(ToolsUnderXvfb, ExportResonanceAndHoldWorkFromTheContextMenu) {
         QThread::msleep(100);
     }
     QFile csv(csvPath);
-    ASSERT_TRUE(csv.open(QIODevice::ReadOnly)) << "nothing written to " << csvPath.toStdString();
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly))
+        << "nothing written to " << csvPath.toStdString() << "; last picture: " << Keep(Shot());
     const QMap<QString, int> rows = CheckCsv(csv.readAll());
     // All three ranges are enabled at start.
     EXPECT_EQ(rows.keys(), (QStringList{"1", "2", "3"}));

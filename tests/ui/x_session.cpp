@@ -167,8 +167,25 @@ QImage XSession::Grab(const QRect& area) const {
     return shot.isNull() ? QImage() : shot.copy(area);
 }
 
-bool XSession::XDoTool(const QStringList& args) const {
-    return RunTool(QStandardPaths::findExecutable("xdotool"), args, display_) == 0;
+bool XSession::XDoTool(const QStringList& args, QByteArray* output) const {
+    return RunTool(QStandardPaths::findExecutable("xdotool"), args, display_, output) == 0;
+}
+
+bool XSession::WaitForFocus(const QString& caption, int timeoutMs) const {
+    QElapsedTimer wait;
+    wait.start();
+    QByteArray window;
+    QByteArray focused;
+    while (
+        !XDoTool({"search", "--name", "^" + QRegularExpression::escape(caption) + "$"}, &window) ||
+        !XDoTool({"getwindowfocus"}, &focused) || window.isEmpty() ||
+        !window.split('\n').contains(focused.trimmed())) {
+        if (wait.elapsed() > timeoutMs) {
+            return false;
+        }
+        QThread::msleep(100);
+    }
+    return true;
 }
 
 }  // namespace korvel::testing

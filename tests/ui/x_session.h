@@ -53,7 +53,10 @@ class XSession {
     QImage Grab(const QRect& area) const;
 
     // Runs xdotool with `args`; true when it succeeds.
-    bool XDoTool(const QStringList& args) const;
+    bool XDoTool(const QStringList& args, QByteArray* output = nullptr) const;
+    // Waits, at most `timeoutMs`, until the window named `caption` has the
+    // keyboard focus: keys typed before would go elsewhere.
+    bool WaitForFocus(const QString& caption, int timeoutMs) const;
 
   private:
     bool StartServer(std::string& error);

@@ -15,7 +15,7 @@ for g in "${groups[@]}"; do
                      fonts-lexi-gulim  # the full-width "！" of the link-error message
                      libasio-dev libcli11-dev nlohmann-json3-dev
                      libusb-1.0-0-dev umockdev libumockdev-dev) ;;
-        gui-test) pkgs+=(xvfb xauth x11-utils imagemagick fonts-lexi-gulim) ;;
+        gui-test) pkgs+=(xvfb xauth x11-utils imagemagick xdotool fonts-lexi-gulim) ;;
         windows) pkgs+=(cmake make g++-mingw-w64-x86-64-posix googletest wine
                         libasio-dev libcli11-dev nlohmann-json3-dev
                         python3 qt6-base-dev) ;;

@@ -45,11 +45,6 @@ class ScratchDir {
     fs::path path_;
 };
 
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(AtomicFile, CreatesAndReplacesUnderItsUtf8Name) {
     ScratchDir dir;
     const std::string name = "r\xc3\xa9sum\xc3\xa9-\xce\xa9.csv";  // "résumé-Ω.csv"
@@ -76,6 +71,11 @@ TEST(AtomicFile, FailuresNameTheFileAndLeaveNothingBehind) {
 }
 
 #if !defined(_WIN32)
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 TEST(AtomicFile, AFailedWriteLeavesTheOldFileAsItWas) {
     ScratchDir dir;
     const std::string path = dir.File("result.json");

@@ -105,9 +105,53 @@ class ToolsUnderXvfb : public ::testing::Test {
                           "click", QString::number(button)});
     }
 
-    // Opens the context menu on the background and presses the entries' keys.
+    // Grabs `area` of the screen until it differs from `base` and has held
+    // still for one more grab (a menu fully drawn); the changed pixels' box.
+    QRect WaitForChange(const QRect& area, const QImage& base, int timeoutMs) {
+        QElapsedTimer wait;
+        wait.start();
+        QRect last;
+        do {
+            QThread::msleep(100);
+            const QImage now = x.Grab(area);
+            QRect changed;
+            for (int y = 0; !now.isNull() && y < now.height(); ++y) {
+                for (int x0 = 0; x0 < now.width(); ++x0) {
+                    if (now.pixel(x0, y) != base.pixel(x0, y)) {
+                        changed |= QRect(x0, y, 1, 1);
+                    }
+                }
+            }
+            if (!changed.isEmpty() && changed == last) {
+                return changed.translated(area.topLeft());
+            }
+            last = changed;
+        } while (wait.elapsed() < timeoutMs);
+        return {};
+    }
+
+    // Opens the context menu on the background, then its Tools submenu, and
+    // presses the entry's key. Each key waits for its menu on the screen, and
+    // the pointer leaves the menu's corner first: a menu that maps under the
+    // pointer and hears of it only after the keys would close the submenu.
     bool ChooseTool(const QString& key) {
-        return Click(kBackground, 3) && x.XDoTool({"key", "--delay", "150", "t", key});
+        const QPoint at = window.topLeft() + kBackground;
+        const QRect below = QRect(at, QSize(700, 280)) & QRect(0, 0, 1600, 1000);
+        const QImage base = x.Grab(below);
+        if (base.isNull() || !Click(kBackground, 3)) {
+            return false;
+        }
+        const QRect menu = WaitForChange(below, base, 10000);
+        if (menu.isEmpty() ||
+            !x.XDoTool({"mousemove", QString::number(window.left() + 5),
+                        QString::number(window.top() + 5)}) ||
+            !x.XDoTool({"key", "t"})) {
+            return false;
+        }
+        const QRect right = QRect(QPoint(menu.right() + 1, below.top()), below.bottomRight());
+        return !WaitForChange(right, base.copy(right.translated(-below.topLeft())), 10000)
+                    .isEmpty() &&
+               x.XDoTool({"key", key});
     }
 
     // Keeps `shot` for a look after a failure; its path.
@@ -124,7 +168,7 @@ class ToolsUnderXvfb : public ::testing::Test {
 };
 
 // The data rows of an exported CSV file per range, after checking the header
-// and that every field that must be a number is one.
+// and that every field that must be a number is one, the held columns' too.
 QMap<QString, int> CheckCsv(const QByteArray& text) {
     QMap<QString, int> rows;
     const QList<QByteArray> lines = text.trimmed().split('\n');
@@ -141,22 +185,24 @@ QMap<QString, int> CheckCsv(const QByteArray& text) {
     if (k >= lines.size()) {
         return rows;
     }
-    EXPECT_TRUE(
-        lines[k].startsWith("range,freq_mhz,vswr,return_loss_db,gamma_mag,mismatch_loss_db,s21_db"))
-        << lines[k].toStdString();
+    EXPECT_EQ(lines[k],
+              "range,freq_mhz,vswr,return_loss_db,gamma_mag,mismatch_loss_db,s21_db,"
+              "held_vswr,held_s21_db");
     QMap<QString, double> lastFreq;
     for (++k; k < lines.size(); ++k) {
         const QList<QByteArray> fields = lines[k].split(',');
-        EXPECT_EQ(fields.size(), 7) << lines[k].toStdString();
-        if (fields.size() != 7) {
+        EXPECT_EQ(fields.size(), 9) << lines[k].toStdString();
+        if (fields.size() != 9) {
             continue;
         }
         const QString range = QString::fromLatin1(fields[0]);
-        const int measured = range == "3" ? 7 : 6;  // S21 belongs to range 3
-        for (int f = 1; f < measured; ++f) {
+        // S21 belongs to range 3; every point was measured when held.
+        const bool s21 = range == "3";
+        for (int f = 1; f < 9; ++f) {
             bool ok = false;
             fields[f].toDouble(&ok);
-            EXPECT_TRUE(ok) << "not a number in " << lines[k].toStdString();
+            EXPECT_EQ(ok, s21 || (f != 6 && f != 8))
+                << "field " << f << " in " << lines[k].toStdString();
         }
         const double freq = fields[1].toDouble();
         EXPECT_GE(fields[2].toDouble(), 1.0) << lines[k].toStdString();
@@ -195,9 +241,23 @@ TEST_F(ToolsUnderXvfb, ExportResonanceAndHoldWorkFromTheContextMenu) {
     ASSERT_TRUE(ShotUntil([&](const QImage& s) { return curveRows(s) >= 3; }, 60000, &shot))
         << "no full pass drawn; last picture: " << Keep(shot);
 
-    // Export Data: a typed absolute path in the file dialog.
+    // Hold Traces, then Export Data: the file has the held columns. The
+    // dimmed copy shows wherever the live curve moves off it, which the
+    // simulator's noise does within a pass or two. Text edges may blend to the
+    // same colour here and there; a held curve adds runs of pixels.
+    const auto heldPixels = [](const QImage& s) {
+        int held = 0;
+        for (const QRect& plot : {Plot(0), Plot(1), kS21Plot}) {
+            held += CountColour(s, plot, kHeld);
+        }
+        return held;
+    };
+    const int before = heldPixels(shot);
+    EXPECT_LT(before, 10);
+    ASSERT_TRUE(ChooseTool("h")) << "no Tools menu; last picture: " << Keep(Shot());
+
     const QString csvPath = home.filePath("sweep export.csv");
-    ASSERT_TRUE(ChooseTool("e"));
+    ASSERT_TRUE(ChooseTool("e")) << "no Tools menu; last picture: " << Keep(Shot());
     ASSERT_TRUE(x.WaitForWindow("Export Data", 10000)) << "no Export Data dialog";
     ASSERT_TRUE(x.WaitForFocus("Export Data", 10000)) << "the dialog never had the focus";
     ASSERT_TRUE(x.XDoTool({"key", "ctrl+a"}));
@@ -225,7 +285,7 @@ TEST_F(ToolsUnderXvfb, ExportResonanceAndHoldWorkFromTheContextMenu) {
     for (int chart = 0; chart < 2; ++chart) {
         EXPECT_EQ(CountColour(shot, TextStrip(chart), kCurve), 0) << "chart " << chart;
     }
-    ASSERT_TRUE(ChooseTool("r"));
+    ASSERT_TRUE(ChooseTool("r")) << "no Tools menu; last picture: " << Keep(Shot());
     EXPECT_TRUE(ShotUntil(
         [](const QImage& s) {
             for (int chart = 0; chart < 2; ++chart) {
@@ -238,20 +298,6 @@ TEST_F(ToolsUnderXvfb, ExportResonanceAndHoldWorkFromTheContextMenu) {
         10000))
         << "no resonance text in both VSWR charts";
 
-    // Hold Traces: the dimmed copy shows wherever the live curve has moved
-    // off it, which the simulator's noise does within a few passes. Text
-    // edges may blend to the same colour here and there; a held curve adds
-    // runs of pixels.
-    const auto heldPixels = [](const QImage& s) {
-        int held = 0;
-        for (const QRect& plot : {Plot(0), Plot(1), kS21Plot}) {
-            held += CountColour(s, plot, kHeld);
-        }
-        return held;
-    };
-    const int before = heldPixels(shot);
-    EXPECT_LT(before, 10);
-    ASSERT_TRUE(ChooseTool("h"));
     EXPECT_TRUE(
         ShotUntil([&](const QImage& s) { return heldPixels(s) >= before + 40; }, 15000, &shot))
         << "no held trace drawn; last picture: " << Keep(shot);

@@ -50,7 +50,7 @@ CKORVELDlg::CKORVELDlg(MeasurementState& state, DeviceTransport& transport, Cloc
     setMouseTracking(true);
     m_led.hide();  // the lamp appears at start-up, over its frame
     BuildControls();
-    bridge_ = new WorkerWindowBridge(*this, *this, progressLines_);
+    bridge_ = new WorkerWindowBridge(*this, *this, progressLines_, &clock_);
     tools_ = new ToolsMenu(*this);
     CreateProgressOverlays();
 }
@@ -176,6 +176,7 @@ void CKORVELDlg::OnTimer() {
     }
     m_meter.m_value = state_.rfPowerDbm.load(kRelaxed);
     m_meter.UpdateIfChanged();
+    bridge_->RefreshStaleOverlays();
 }
 
 void CKORVELDlg::paintEvent(QPaintEvent* event) {

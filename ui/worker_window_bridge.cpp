@@ -11,17 +11,19 @@ namespace korvel {
 
 namespace {
 
-// Least time between two refreshes of the progress strips.
-constexpr qint64 kOverlayGapMs = 40;
+// Least time between two refreshes of the progress strips that the worker
+// asks for.
+constexpr Milliseconds kOverlayGap{40};
 
 }  // namespace
 
 WorkerWindowBridge::WorkerWindowBridge(QWidget& window, const DialogSettings& settings,
-                                       ProgressLines& lines)
-    : QObject(&window), window_(window), settings_(settings), lines_(lines) {
-    overlayDelay_.setSingleShot(true);
-    connect(&overlayDelay_, &QTimer::timeout, this, &WorkerWindowBridge::RefreshOverlays);
-}
+                                       ProgressLines& lines, const Clock* clock)
+    : QObject(&window),
+      window_(window),
+      settings_(settings),
+      lines_(lines),
+      clock_(clock ? *clock : steadyClock_) {}
 
 void WorkerWindowBridge::AddProgressOverlay(ProgressOverlay* overlay) {
     overlays_.append(overlay);
@@ -40,35 +42,36 @@ void WorkerWindowBridge::DrawProgressLine(int y, int xEnd) {
 }
 
 void WorkerWindowBridge::RequestOverlayRepaint() {
-    // One queued repaint at a time: a fast sweep cannot flood the event queue.
-    // Sequentially consistent with the clear before the lines are read: a
-    // line set just then is either read or posts a request of its own.
-    if (overlayRepaintPending_.exchange(true)) {
+    // A point takes the worker about 15 ms: strips grown at most every
+    // kOverlayGap look the same and wake the window far less often. A line
+    // set sooner waits for a later point or for the window's refresh tick.
+    overlayStale_.store(true);
+    const Milliseconds since =
+        clock_.Now() - Milliseconds(overlaysRefreshedMs_.load(std::memory_order_relaxed));
+    if (since >= Milliseconds(0) && since < kOverlayGap) {
+        return;
+    }
+    // One queued refresh at a time: a fast sweep cannot flood the event queue.
+    if (overlayRefreshPosted_.exchange(true)) {
         return;
     }
     QMetaObject::invokeMethod(
-        this,
-        [this] {
-            // A point takes the worker about 15 ms: a strip grown at most
-            // every kOverlayGapMs looks the same and wakes the window (and
-            // the display) far less often.
-            const qint64 since =
-                overlaysRefreshed_.isValid() ? overlaysRefreshed_.elapsed() : kOverlayGapMs;
-            if (since >= 0 && since < kOverlayGapMs) {
-                overlayDelay_.start(static_cast<int>(kOverlayGapMs - since));
-                return;
-            }
-            RefreshOverlays();
-        },
-        Qt::QueuedConnection);
+        this, [this] { RefreshOverlays(); }, Qt::QueuedConnection);
+}
+
+void WorkerWindowBridge::RefreshStaleOverlays() {
+    if (overlayStale_.load()) {
+        RefreshOverlays();
+    }
 }
 
 void WorkerWindowBridge::RefreshOverlays() {
-    // Cleared before the lines are read: a line set after this point posts
-    // a request of its own.
-    overlayRepaintPending_.store(false);
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    overlaysRefreshed_.start();
+    // Cleared before the lines are read. The exchange takes in every line
+    // set before the worker's flag it clears; a line set later leaves the
+    // flag set for the next tick.
+    overlayRefreshPosted_.store(false);
+    overlayStale_.exchange(false);
+    overlaysRefreshedMs_.store(clock_.Now().count(), std::memory_order_relaxed);
     for (const auto& overlay : overlays_) {
         if (overlay) {
             overlay->Refresh();

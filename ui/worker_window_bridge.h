@@ -4,17 +4,16 @@
 // it is acknowledged, or until the window shuts the bridge down.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
 
+#include "clock.h"
 #include "progress_lines.h"
 #include "progress_overlay.h"
 #include "worker_window.h"
@@ -29,8 +28,10 @@ class WorkerWindowBridge final : public QObject, public WorkerWindow {
   public:
     // `window` receives the Smith-area repaints and owns the message boxes;
     // `overlays` are repainted when a progress line changes. All live on the
-    // window thread, which also creates the bridge.
-    WorkerWindowBridge(QWidget& window, const DialogSettings& settings, ProgressLines& lines);
+    // window thread, which also creates the bridge. `clock` (real time when
+    // null) spaces the strips' refreshes.
+    WorkerWindowBridge(QWidget& window, const DialogSettings& settings, ProgressLines& lines,
+                       const Clock* clock = nullptr);
 
     void AddProgressOverlay(ProgressOverlay* overlay);
 
@@ -40,6 +41,10 @@ class WorkerWindowBridge final : public QObject, public WorkerWindow {
     void DrawProgressLine(int y, int xEnd) override;
     void InvalidateSmithArea() override;
     void ShowMessage(const std::string& text) override;
+
+    // Window thread, on its refresh tick: the strips catch up with lines the
+    // worker set too soon after the last refresh to ask for one.
+    void RefreshStaleOverlays();
 
     // Window thread: releases a waiting worker, closes an open message and
     // makes every later ShowMessage return at once.
@@ -60,11 +65,14 @@ class WorkerWindowBridge final : public QObject, public WorkerWindow {
     ProgressLines& lines_;
     QList<QPointer<ProgressOverlay>> overlays_;
 
-    // Set from a request until the strips are refreshed: the worker posts
-    // nothing more meanwhile.
-    std::atomic<bool> overlayRepaintPending_{false};
-    QElapsedTimer overlaysRefreshed_;  // window thread only
-    QTimer overlayDelay_;              // window thread only
+    // A line changed since the strips last read them.
+    std::atomic<bool> overlayStale_{false};
+    // A refresh is queued: the worker posts nothing more meanwhile.
+    std::atomic<bool> overlayRefreshPosted_{false};
+    SteadyClock steadyClock_;
+    const Clock& clock_;
+    // When the strips last read the lines, on clock_ (ms); far back at first.
+    std::atomic<int64_t> overlaysRefreshedMs_{INT64_MIN / 2};
     std::atomic<bool> smithRepaintPending_{false};
 
     std::mutex mutex_;

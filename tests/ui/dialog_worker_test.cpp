@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "dialog_fixture.h"
+#include "fake_clock.h"
+#include "progress_overlay.h"
 #include "recording_window.h"
 #include "worker_window_bridge.h"
 
@@ -129,6 +131,58 @@ TEST(WorkerWindowBridge, SmithRepaintAndMessagesFromAnotherThread) {
     late.join();
     WaitUntil([] { return false; }, 20);
     EXPECT_EQ(bridge->OpenMessage(), nullptr);
+}
+
+// Counts the queued calls that reach an object.
+class QueuedCalls final : public QObject {
+  public:
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::MetaCall;
+        return false;
+    }
+};
+
+TEST(WorkerWindowBridge, StripsAskForARefreshEvery40MsAtMostAndTheTickShowsTheRest) {
+    RecordingWidget window;
+    window.resize(1235, 709);
+    window.show();
+    DialogSettings settings;
+    ProgressLines lines;
+    FakeClock clock;
+    StopSignal stop;
+    auto* bridge = new WorkerWindowBridge(window, settings, lines, &clock);
+    auto* strip = new ProgressOverlay(&window, lines, 1);
+    strip->show();
+    bridge->AddProgressOverlay(strip);
+    QueuedCalls calls;
+    bridge->installEventFilter(&calls);
+    WaitUntil([] { return false; }, 50);
+    const auto shown = [&](int point) {
+        return window.painted.contains(QRect(ProgressLineEnd(point), 173, 1, 3));
+    };
+
+    // A point every 15 ms, the window keeping up: points 0, 3, 6 ... 27 ask.
+    for (int point = 0; point < 30; ++point) {
+        bridge->DrawProgressLine(174, ProgressLineEnd(point));
+        QCoreApplication::processEvents();
+        if (point == 0) {
+            WaitUntil([] { return false; }, 50);  // the whole strip, once
+            window.painted = QRegion();
+        }
+        clock.SleepFor(Milliseconds(15), stop);
+    }
+    WaitUntil([] { return false; }, 50);
+    EXPECT_EQ(calls.count, 10);
+    EXPECT_TRUE(shown(27));
+    EXPECT_FALSE(shown(29));
+
+    // The window's tick shows what was set too soon to ask.
+    bridge->RefreshStaleOverlays();
+    EXPECT_TRUE(WaitUntil([&] { return shown(29); }));
+    EXPECT_EQ(calls.count, 10);
 }
 
 }  // namespace

@@ -61,7 +61,9 @@ TEST_F(DialogTest, WindowChartMeterSmithAndMessageTextsHaveGlyphs) {
     dialog.reset();
     transport.answer = false;
     QuickClock quick;
-    CKORVELDlg window(state, transport, quick, DialogOptions{false, {}, false});
+    DialogOptions options;
+    options.startRefreshTimer = false;
+    CKORVELDlg window(state, transport, quick, std::move(options));
     window.show();
     ASSERT_TRUE(WaitUntil([&] { return window.Bridge().OpenMessage() != nullptr; }));
     QMessageBox* box = window.Bridge().OpenMessage();

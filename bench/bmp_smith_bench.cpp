@@ -42,6 +42,19 @@ void BM_PaintSmithPanel(benchmark::State& s) {
 }
 BENCHMARK(BM_PaintSmithPanel)->Unit(benchmark::kMillisecond);
 
+// What a lamp flash costs: the panel painted under the lamp's 25 x 25 corner.
+void BM_PaintSmithPanelUnderLamp(benchmark::State& s) {
+    QImage surface(1235, 709, QImage::Format_RGB32);
+    korvel::MeasurementState state;
+    state.smithGammaMag.store(0.5);
+    for (auto _ : s) {
+        QPainter painter(&surface);
+        painter.setClipRect(QRect(30, 1, 25, 25));
+        korvel::PaintSmithPanel(painter, state, 14270, 5.0);
+    }
+}
+BENCHMARK(BM_PaintSmithPanelUnderLamp)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -326,6 +326,36 @@ void CDisLine::DrawHeldCurve(DrawContext& dc, double lo, double yScale, double x
     }
 }
 
+int CDisLine::OverlayTextRight(DrawContext& dc, const QString& text, double xScale) {
+    // At the plot's right edge, unless the minimum marker's frequency text
+    // (on the same rows) is in the way: then just left of that, if the
+    // legend leaves room.
+    constexpr int kGap = 10;
+    const int right = m_plotRect.right;
+    const std::vector<double>& samples = m_inputs.samples[0];
+    const uint32_t minIndex = MinimumIndex(samples);
+    if (m_curveShown[0] != 1 || m_curveMarkMin[0] != 1 || minIndex == 0) {
+        return right;  // no marker drawn
+    }
+    const int markerX = PixelFromDouble(m_plotRect.left + minIndex * xScale);
+    const uint32_t freqHz = m_stepHz * minIndex + m_startFreqHz;
+    const int markerLeft = markerX - 30;
+    const int markerRight = markerLeft + dc.TextWidth(CFormat("%5.3f(MHz)", freqHz / 1000000.0));
+    const int width = dc.TextWidth(text);
+    if (right - width >= markerRight + kGap || right <= markerLeft - kGap) {
+        return right;
+    }
+    int legendRight = 0;
+    for (int i = 0, x0 = 55; i < kCurves; ++i) {
+        if (m_curveShown[i] == 1) {
+            legendRight = x0 + dc.TextWidth(m_curveName[i]);
+            x0 += 110;
+        }
+    }
+    const int beside = markerLeft - kGap;
+    return beside - width >= legendRight + kGap ? beside : right;
+}
+
 void CDisLine::DrawOverlay(DrawContext& dc, double xScale) {
     const std::vector<double>& samples = m_inputs.samples[0];
     if (m_inputs.fields.overlayShown != 1 || samples.empty()) {
@@ -355,7 +385,7 @@ void CDisLine::DrawOverlay(DrawContext& dc, double xScale) {
     if (!overlay.text.isEmpty()) {
         dc.SetTextColor(color);
         dc.SetTextAlign(kTaRight | kTaTop);
-        dc.TextOut(right, m_clientRect.top + 3, overlay.text);
+        dc.TextOut(OverlayTextRight(dc, overlay.text, xScale), m_clientRect.top + 3, overlay.text);
         dc.SetTextAlign(kTaLeft | kTaTop);
         dc.SetTextColor(m_gridColor);
     }

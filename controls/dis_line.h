@@ -89,6 +89,8 @@ class CDisLine : public QWidget {
     void TakeInputs();
     void DrawHeldCurve(DrawContext& dc, double lo, double yScale, double xScale);
     void DrawOverlay(DrawContext& dc, double xScale);
+    // Where the overlay's right-aligned text ends.
+    int OverlayTextRight(DrawContext& dc, const QString& text, double xScale);
 
     BackBuffer m_backBuffer;
     QImage m_paintBuffer;       // storage of the per-paint off-screen surface

@@ -319,6 +319,10 @@ void DrawContext::TextOut(int x, int y, const QString& text) {
     m_painter->setPen(pen);
 }
 
+int DrawContext::TextWidth(const QString& text) const {
+    return text.isEmpty() ? 0 : qCeil(LaidOutText(text, m_font).size().width());
+}
+
 void DrawContext::BitBlt(int x, int y, QSize size, const QImage& source, QPoint from,
                          QPainter::CompositionMode mode) {
     if (m_painter == nullptr || size.isEmpty() || source.isNull()) {

@@ -108,6 +108,8 @@ class DrawContext {
     void Arc(const GdiRect& box, int xs, int ys, int xe, int ye);
     void Polygon(const QPoint* points, int count);
     void TextOut(int x, int y, const QString& text);
+    // The width TextOut gives `text` in the selected font.
+    int TextWidth(const QString& text) const;
     // Copies `size` pixels of `source` at `from` to (x, y) with the given
     // composition (plain copy by default).
     void BitBlt(int x, int y, QSize size, const QImage& source, QPoint from,

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -144,7 +145,28 @@ TEST_F(ToolsTest, ResonanceMarksStandAtTheTwoToOneCrossings) {
         }
     }
     EXPECT_EQ(columns, (QSet<int>{int(20 + 80 * xScale), int(20 + 120 * xScale)}));
+    const TextDraw* text = texts.Find(QString::fromUtf8("2:1  6.820\u20137.180 MHz  (360 kHz)"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->at.x(), chart.width() - 70);  // clear of the marker in the middle
+
+    // The minimum near the right edge: the text ends left of the marker's
+    // frequency, which it would otherwise overwrite.
+    for (std::size_t k = 0; k < kSweepPoints; ++k) {
+        state.vswr1Points[k] = 1.0 + std::abs(static_cast<double>(k) - 170.0) * 0.05;
+    }
+    texts.Clear();
+    Grab(chart);
+    text = texts.Find(QString::fromUtf8("2:1  7.450\u20137.810 MHz  (360 kHz)"));
+    const TextDraw* marker = texts.Find("7.630(MHz)");
+    ASSERT_TRUE(text && marker);
+    EXPECT_EQ(text->align, kTaRight);
+    EXPECT_LE(text->at.x(), marker->at.x() - 10);
+    EXPECT_GT(text->at.x() - QFontMetrics(text->font).horizontalAdvance(text->text), 100);
+
     ChooseTool(Qt::Key_R);  // off again: as before
+    for (std::size_t k = 0; k < kSweepPoints; ++k) {
+        state.vswr1Points[k] = 1.0 + std::abs(static_cast<double>(k) - 100.0) * 0.05;
+    }
     EXPECT_EQ(Grab(chart), plain);
 }
 

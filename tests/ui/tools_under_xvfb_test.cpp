@@ -53,11 +53,12 @@ QRect Plot(int chart) {
                  QPoint(kPlotRight, kVswrChartTop[chart] + 112));
 }
 
-// The strip above a VSWR chart's plot where its right-aligned text goes,
-// clear of the minimum marker's text near the middle.
+// The rows above a VSWR chart's plot that hold the upper half of its 2:1
+// text, wherever it stands: above the minimum marker's text, right of the
+// legend.
 QRect TextStrip(int chart) {
-    return QRect(QPoint(1000, kVswrChartTop[chart] + 2),
-                 QPoint(kPlotRight, kVswrChartTop[chart] + 18));
+    return QRect(QPoint(kPlotLeft + 100, kVswrChartTop[chart] + 2),
+                 QPoint(kPlotRight, kVswrChartTop[chart] + 10));
 }
 
 class ToolsUnderXvfb : public ::testing::Test {

@@ -50,7 +50,7 @@ CKORVELDlg::CKORVELDlg(MeasurementState& state, DeviceTransport& transport, Cloc
     setMouseTracking(true);
     m_led.hide();  // the lamp appears at start-up, over its frame
     BuildControls();
-    bridge_ = new WorkerWindowBridge(*this, *this, progressLines_, &clock_);
+    bridge_ = new WorkerWindowBridge(*this, *this, progressLines_);
     tools_ = new ToolsMenu(*this);
     CreateProgressOverlays();
 }

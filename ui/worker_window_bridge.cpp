@@ -9,21 +9,9 @@
 
 namespace korvel {
 
-namespace {
-
-// Least time between two refreshes of the progress strips that the worker
-// asks for.
-constexpr Milliseconds kOverlayGap{40};
-
-}  // namespace
-
 WorkerWindowBridge::WorkerWindowBridge(QWidget& window, const DialogSettings& settings,
-                                       ProgressLines& lines, const Clock* clock)
-    : QObject(&window),
-      window_(window),
-      settings_(settings),
-      lines_(lines),
-      clock_(clock ? *clock : steadyClock_) {}
+                                       ProgressLines& lines)
+    : QObject(&window), window_(window), settings_(settings), lines_(lines) {}
 
 void WorkerWindowBridge::AddProgressOverlay(ProgressOverlay* overlay) {
     overlays_.append(overlay);
@@ -32,46 +20,24 @@ void WorkerWindowBridge::AddProgressOverlay(ProgressOverlay* overlay) {
 void WorkerWindowBridge::BeginScanPass() {
     // Each pass starts its lines afresh, so a line shows how far this pass has come.
     lines_.ClearAll();
-    RequestOverlayRepaint();
+    overlayStale_.store(true);
 }
 
 void WorkerWindowBridge::DrawProgressLine(int y, int xEnd) {
+    // Nothing is posted: the window's refresh tick shows the strips together
+    // with the charts under them, grown by the same points, and the worker's
+    // 60-odd points a second never wake the window on their own.
     if (lines_.Set(y, xEnd)) {
-        RequestOverlayRepaint();
+        overlayStale_.store(true);
     }
-}
-
-void WorkerWindowBridge::RequestOverlayRepaint() {
-    // A point takes the worker about 15 ms: strips grown at most every
-    // kOverlayGap look the same and wake the window far less often. A line
-    // set sooner waits for a later point or for the window's refresh tick.
-    overlayStale_.store(true);
-    const Milliseconds since =
-        clock_.Now() - Milliseconds(overlaysRefreshedMs_.load(std::memory_order_relaxed));
-    if (since >= Milliseconds(0) && since < kOverlayGap) {
-        return;
-    }
-    // One queued refresh at a time: a fast sweep cannot flood the event queue.
-    if (overlayRefreshPosted_.exchange(true)) {
-        return;
-    }
-    QMetaObject::invokeMethod(
-        this, [this] { RefreshOverlays(); }, Qt::QueuedConnection);
 }
 
 void WorkerWindowBridge::RefreshStaleOverlays() {
-    if (overlayStale_.load()) {
-        RefreshOverlays();
+    // The exchange takes in every line set before the flag it clears; a line
+    // set later leaves the flag set for the next tick.
+    if (!overlayStale_.exchange(false)) {
+        return;
     }
-}
-
-void WorkerWindowBridge::RefreshOverlays() {
-    // Cleared before the lines are read. The exchange takes in every line
-    // set before the worker's flag it clears; a line set later leaves the
-    // flag set for the next tick.
-    overlayRefreshPosted_.store(false);
-    overlayStale_.exchange(false);
-    overlaysRefreshedMs_.store(clock_.Now().count(), std::memory_order_relaxed);
     for (const auto& overlay : overlays_) {
         if (overlay) {
             overlay->Refresh();

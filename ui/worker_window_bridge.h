@@ -1,7 +1,8 @@
-// Carries the sweep worker's calls to the window's thread. Progress lines and
-// the Smith-area repaint are posted (coalesced, never waited for); a message
-// is shown as a modal box owned by the window and blocks only the worker until
-// it is acknowledged, or until the window shuts the bridge down.
+// Carries the sweep worker's calls to the window's thread. Progress lines wait
+// for the window's refresh tick; the Smith-area repaint is posted (coalesced,
+// never waited for); a message is shown as a modal box owned by the window and
+// blocks only the worker until it is acknowledged, or until the window shuts
+// the bridge down.
 #pragma once
 
 #include <QMessageBox>
@@ -13,7 +14,6 @@
 #include <mutex>
 #include <string>
 
-#include "clock.h"
 #include "progress_lines.h"
 #include "progress_overlay.h"
 #include "worker_window.h"
@@ -27,11 +27,9 @@ class WorkerWindowBridge final : public QObject, public WorkerWindow {
 
   public:
     // `window` receives the Smith-area repaints and owns the message boxes;
-    // `overlays` are repainted when a progress line changes. All live on the
-    // window thread, which also creates the bridge. `clock` (real time when
-    // null) spaces the strips' refreshes.
-    WorkerWindowBridge(QWidget& window, const DialogSettings& settings, ProgressLines& lines,
-                       const Clock* clock = nullptr);
+    // the overlays are repainted on the tick after a progress line changes.
+    // All live on the window thread, which also creates the bridge.
+    WorkerWindowBridge(QWidget& window, const DialogSettings& settings, ProgressLines& lines);
 
     void AddProgressOverlay(ProgressOverlay* overlay);
 
@@ -42,8 +40,8 @@ class WorkerWindowBridge final : public QObject, public WorkerWindow {
     void InvalidateSmithArea() override;
     void ShowMessage(const std::string& text) override;
 
-    // Window thread, on its refresh tick: the strips catch up with lines the
-    // worker set too soon after the last refresh to ask for one.
+    // Window thread, on its refresh tick: the strips show the lines as they
+    // are now, if the worker changed any.
     void RefreshStaleOverlays();
 
     // Window thread: releases a waiting worker, closes an open message and
@@ -54,9 +52,6 @@ class WorkerWindowBridge final : public QObject, public WorkerWindow {
     QMessageBox* OpenMessage() const { return openBox_; }
 
   private:
-    void RequestOverlayRepaint();
-    // Window thread: the strips show the lines as they are now.
-    void RefreshOverlays();
     void OpenMessageBox(const QString& text, uint64_t ticket);
     void Acknowledge(uint64_t ticket);
 
@@ -67,12 +62,6 @@ class WorkerWindowBridge final : public QObject, public WorkerWindow {
 
     // A line changed since the strips last read them.
     std::atomic<bool> overlayStale_{false};
-    // A refresh is queued: the worker posts nothing more meanwhile.
-    std::atomic<bool> overlayRefreshPosted_{false};
-    SteadyClock steadyClock_;
-    const Clock& clock_;
-    // When the strips last read the lines, on clock_ (ms); far back at first.
-    std::atomic<int64_t> overlaysRefreshedMs_{INT64_MIN / 2};
     std::atomic<bool> smithRepaintPending_{false};
 
     std::mutex mutex_;

@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "dialog_fixture.h"
-#include "fake_clock.h"
 #include "progress_overlay.h"
 #include "recording_window.h"
 #include "worker_window_bridge.h"
@@ -145,44 +144,50 @@ class QueuedCalls final : public QObject {
     }
 };
 
-TEST(WorkerWindowBridge, StripsAskForARefreshEvery40MsAtMostAndTheTickShowsTheRest) {
+TEST(WorkerWindowBridge, StripsGrowOnTheTickAndTheWorkerNeverWakesTheWindowForThem) {
     RecordingWidget window;
     window.resize(1235, 709);
     window.show();
     DialogSettings settings;
     ProgressLines lines;
-    FakeClock clock;
-    StopSignal stop;
-    auto* bridge = new WorkerWindowBridge(window, settings, lines, &clock);
+    auto* bridge = new WorkerWindowBridge(window, settings, lines);
     auto* strip = new ProgressOverlay(&window, lines, 1);
     strip->show();
     bridge->AddProgressOverlay(strip);
     QueuedCalls calls;
     bridge->installEventFilter(&calls);
-    WaitUntil([] { return false; }, 50);
+    const auto settle = [] { WaitUntil([] { return false; }, 50); };
     const auto shown = [&](int point) {
         return window.painted.contains(QRect(ProgressLineEnd(point), 173, 1, 3));
     };
+    const auto sweep = [&](int from, int to) {
+        std::thread([&] {
+            for (int point = from; point <= to; ++point) {
+                bridge->DrawProgressLine(174, ProgressLineEnd(point));
+            }
+        }).join();
+        settle();
+    };
 
-    // A point every 15 ms, the window keeping up: points 0, 3, 6 ... 27 ask.
-    for (int point = 0; point < 30; ++point) {
-        bridge->DrawProgressLine(174, ProgressLineEnd(point));
-        QCoreApplication::processEvents();
-        if (point == 0) {
-            WaitUntil([] { return false; }, 50);  // the whole strip, once
-            window.painted = QRegion();
-        }
-        clock.SleepFor(Milliseconds(15), stop);
-    }
-    WaitUntil([] { return false; }, 50);
-    EXPECT_EQ(calls.count, 10);
-    EXPECT_TRUE(shown(27));
-    EXPECT_FALSE(shown(29));
-
-    // The window's tick shows what was set too soon to ask.
+    settle();
+    window.painted = QRegion();
+    sweep(0, 29);
+    EXPECT_FALSE(shown(0));
     bridge->RefreshStaleOverlays();
-    EXPECT_TRUE(WaitUntil([&] { return shown(29); }));
-    EXPECT_EQ(calls.count, 10);
+    settle();
+    EXPECT_TRUE(shown(29));
+
+    // Only the new part is repainted, and nothing when nothing changed.
+    window.painted = QRegion();
+    sweep(30, 35);
+    bridge->RefreshStaleOverlays();
+    settle();
+    EXPECT_TRUE(shown(35) && !shown(29));
+    window.painted = QRegion();
+    bridge->RefreshStaleOverlays();
+    settle();
+    EXPECT_TRUE(window.painted.isEmpty());
+    EXPECT_EQ(calls.count, 0);
 }
 
 }  // namespace

@@ -74,8 +74,8 @@ TEST_F(RefreshPaintTest, ProgressBurstsEndShowingTheirLastPoint) {
         return shown.pixelColor(x, kProgressY[1]) == QColor(255, 0, 0);
     };
     burst(0, 60);
+    Tick();
     EXPECT_TRUE(WaitUntil([&] { return shownRed(ProgressLineEnd(60)); }));
-    // A burst too soon after the last refresh to ask for one shows on the tick.
     burst(61, 62);
     Tick();
     EXPECT_TRUE(WaitUntil([&] { return shownRed(ProgressLineEnd(62)); }));

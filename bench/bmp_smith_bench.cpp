@@ -31,27 +31,28 @@ void BM_EncodeBmp(benchmark::State& s) {
 }
 BENCHMARK(BM_EncodeBmp)->Arg(1)->Arg(4)->Arg(8)->Arg(24)->Arg(32)->Unit(benchmark::kMillisecond);
 
-void BM_PaintSmithPanel(benchmark::State& s) {
+// The panel painted whole, or within `clip`.
+void PaintSmithPanelLoop(benchmark::State& s, const QRect& clip = {}) {
     QImage surface(1235, 709, QImage::Format_RGB32);
     korvel::MeasurementState state;
     state.smithGammaMag.store(0.5);
     for (auto _ : s) {
         QPainter painter(&surface);
+        if (!clip.isNull()) {
+            painter.setClipRect(clip);
+        }
         korvel::PaintSmithPanel(painter, state, 14270, 5.0);
     }
+}
+
+void BM_PaintSmithPanel(benchmark::State& s) {
+    PaintSmithPanelLoop(s);
 }
 BENCHMARK(BM_PaintSmithPanel)->Unit(benchmark::kMillisecond);
 
 // What a lamp flash costs: the panel painted under the lamp's 25 x 25 corner.
 void BM_PaintSmithPanelUnderLamp(benchmark::State& s) {
-    QImage surface(1235, 709, QImage::Format_RGB32);
-    korvel::MeasurementState state;
-    state.smithGammaMag.store(0.5);
-    for (auto _ : s) {
-        QPainter painter(&surface);
-        painter.setClipRect(QRect(30, 1, 25, 25));
-        korvel::PaintSmithPanel(painter, state, 14270, 5.0);
-    }
+    PaintSmithPanelLoop(s, QRect(30, 1, 25, 25));
 }
 BENCHMARK(BM_PaintSmithPanelUnderLamp)->Unit(benchmark::kMillisecond);
 

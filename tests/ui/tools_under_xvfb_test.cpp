@@ -136,9 +136,26 @@ class ToolsUnderXvfb : public ::testing::Test {
     // the pointer leaves the menu's corner first: a menu that maps under the
     // pointer and hears of it only after the keys would close the submenu.
     bool ChooseTool(const QString& key) {
-        const QPoint at = window.topLeft() + kBackground;
-        const QRect below = QRect(at, QSize(700, 280)) & QRect(0, 0, 1600, 1000);
-        const QImage base = x.Grab(below);
+        // The menu opens down and right from the click, mostly below the
+        // window: that part is watched, where nothing else changes (the
+        // window itself repaints as it loses the focus to the menu).
+        const QRect below =
+            QRect(QPoint(window.left() + kBackground.x(), window.bottom() + 1), QSize(700, 280)) &
+            QRect(0, 0, 1600, 1000);
+        if (menuFree_.isNull()) {
+            menuFree_ = x.Grab(below);  // before any menu has opened
+        }
+        // The last menu may still be on the screen while a slow program
+        // closes it: a new one there would change nothing.
+        const QImage& base = menuFree_;
+        QElapsedTimer wait;
+        wait.start();
+        while (x.Grab(below) != base) {
+            if (wait.elapsed() > 10000) {
+                return false;
+            }
+            QThread::msleep(100);
+        }
         if (base.isNull() || !Click(kBackground, 3)) {
             return false;
         }
@@ -166,6 +183,7 @@ class ToolsUnderXvfb : public ::testing::Test {
     QTemporaryDir runtime;  // private to the child, as Qt wants it
     XSession x;
     QRect window;
+    QImage menuFree_;  // the screen under the menus with none open
 };
 
 // The data rows of an exported CSV file per range, after checking the header

@@ -20,6 +20,16 @@ namespace {
 // instead (the same pixels, without a loop over every division).
 constexpr int64_t kMaxGridLoop = 4096;
 
+// The legend: the first shown curve's name at this x, each next one a slot on.
+constexpr int kLegendX0 = 55;
+constexpr int kLegendSlot = 110;
+// The minimum marker's frequency text starts this far left of the marker.
+constexpr int kMarkerFreqLeft = 30;
+
+QString MarkerFreqText(uint32_t freqHz) {
+    return CFormat("%5.3f(MHz)", freqHz / 1000000.0);
+}
+
 }  // namespace
 
 CDisLine::CDisLine(QWidget* parent) : QWidget(parent) {
@@ -229,7 +239,7 @@ void CDisLine::DrawChart(DrawContext& dc) {
     DrawHeldCurve(dc, lo, yScale, xScale);
     DrawOverlay(dc, xScale);
 
-    int x0 = 55;
+    int x0 = kLegendX0;
     for (int i = 0; i < kCurves; ++i) {
         if (m_curveShown[i] != 1) {
             continue;
@@ -241,7 +251,7 @@ void CDisLine::DrawChart(DrawContext& dc) {
 
         dc.FillRect(GdiRect{x0 - 19, client.top + 8, x0 - 19 + 14, client.top + 8 + 6}, color);
         dc.TextOut(x0, client.top + 3, m_curveName[i]);
-        x0 += 110;
+        x0 += kLegendSlot;
 
         const uint32_t count = static_cast<uint32_t>(samples.size());
         if (count == 0) {
@@ -287,7 +297,7 @@ void CDisLine::DrawChart(DrawContext& dc) {
                 dc.SetTextColor(color);
                 dc.TextOut(x - 20, top + 3, CFormat("%3.1f(SWR)", v));
                 const uint32_t freqHz = m_stepHz * k + m_startFreqHz;
-                dc.TextOut(x - 30, top - 10, CFormat("%5.3f(MHz)", freqHz / 1000000.0));
+                dc.TextOut(x - kMarkerFreqLeft, top - 10, MarkerFreqText(freqHz));
                 dc.MoveTo(x, y);
             }
             if (k == count - 1 && m_curveLabelLast[i] == 1) {
@@ -339,17 +349,17 @@ int CDisLine::OverlayTextRight(DrawContext& dc, const QString& text, double xSca
     }
     const int markerX = PixelFromDouble(m_plotRect.left + minIndex * xScale);
     const uint32_t freqHz = m_stepHz * minIndex + m_startFreqHz;
-    const int markerLeft = markerX - 30;
-    const int markerRight = markerLeft + dc.TextWidth(CFormat("%5.3f(MHz)", freqHz / 1000000.0));
+    const int markerLeft = markerX - kMarkerFreqLeft;
+    const int markerRight = markerLeft + dc.TextWidth(MarkerFreqText(freqHz));
     const int width = dc.TextWidth(text);
     if (right - width >= markerRight + kGap || right <= markerLeft - kGap) {
         return right;
     }
     int legendRight = 0;
-    for (int i = 0, x0 = 55; i < kCurves; ++i) {
+    for (int i = 0, x0 = kLegendX0; i < kCurves; ++i) {
         if (m_curveShown[i] == 1) {
             legendRight = x0 + dc.TextWidth(m_curveName[i]);
-            x0 += 110;
+            x0 += kLegendSlot;
         }
     }
     const int beside = markerLeft - kGap;

@@ -5,6 +5,23 @@
 
 namespace korvel::bridge {
 
+std::string FirstAddressOthersReach(const std::vector<std::string>& addresses) {
+    for (const std::string& text : addresses) {
+        std::error_code ec;
+        asio::ip::address address = asio::ip::make_address(text, ec);
+        if (ec) {
+            return text;
+        }
+        if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+            address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+        }
+        if (!address.is_loopback()) {
+            return text;
+        }
+    }
+    return "";
+}
+
 bool IsLocalOnly(const StreamEndpoint& endpoint, std::string& error) {
     if (endpoint.kind == StreamEndpoint::Kind::Unix) {
         return true;
@@ -19,17 +36,15 @@ bool IsLocalOnly(const StreamEndpoint& endpoint, std::string& error) {
         error = "cannot resolve \"" + endpoint.host + "\"" + (ec ? ": " + ec.message() : "");
         return false;
     }
+    std::vector<std::string> addresses;
     for (const auto& entry : results) {
-        asio::ip::address address = entry.endpoint().address();
-        if (address.is_v6() && address.to_v6().is_v4_mapped()) {
-            address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
-        }
-        if (!address.is_loopback()) {
-            error = endpoint.ToString() + " is reachable from other machines (" +
-                    address.to_string() +
-                    "); listen on a loopback address or a Unix socket, or give --allow-remote";
-            return false;
-        }
+        addresses.push_back(entry.endpoint().address().to_string());
+    }
+    const std::string reachable = FirstAddressOthersReach(addresses);
+    if (!reachable.empty()) {
+        error = endpoint.ToString() + " is reachable from other machines (" + reachable +
+                "); listen on a loopback address or a Unix socket, or give --allow-remote";
+        return false;
     }
     return true;
 }

@@ -1,6 +1,7 @@
 // korvel-bridge as a real process: korvel-sweep through it measures what it
 // measures directly, its exit codes, its clean stop, and an instrument
-// process (korvel-sim) that unplugs itself behind it and comes back.
+// process (korvel-sim) that unplugs itself behind it and comes back; and
+// which looked-up addresses it listens on without --allow-remote.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "bridge/listen_policy.h"
 #include "child_process.h"
 #include "device_link.h"
 #include "record/traffic_reader.h"
@@ -91,6 +93,24 @@ TEST(BridgeProcess, KorvelSweepThroughTheBridgeGivesTheSameReportAsDirect) {
                                          return e.op == record::TrafficOp::Read && e.value == 18;
                                      });
     EXPECT_GE(reads, 200);  // a whole channel, and the Smith point
+}
+
+// A host is local only when every address it resolves to is a loopback one:
+// a name of both a loopback and a network address is reachable through the latter.
+TEST(BridgeListenPolicy, LocalOnlyWhenEveryAddressIsLoopback) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
+        {{"127.0.0.1", "::1"}, ""},                  // localhost
+        {{"::ffff:127.0.0.1"}, ""},                  // IPv4-mapped: reached through 127.0.0.1 only
+        {{"0.0.0.0"}, "0.0.0.0"},                    // every interface
+        {{"192.0.2.2"}, "192.0.2.2"},                // a named IPv4 network address
+        {{"2001:db8::2"}, "2001:db8::2"},            // a named IPv6 one
+        {{"::ffff:192.0.2.2"}, "::ffff:192.0.2.2"},  // IPv4-mapped network address
+        {{"127.0.0.1", "192.0.2.2"}, "192.0.2.2"},   // a name of both
+        {{"::1", "2001:db8::2"}, "2001:db8::2"},
+    };
+    for (const auto& [addresses, reachable] : rows) {
+        EXPECT_EQ(bridge::FirstAddressOthersReach(addresses), reachable) << addresses.front();
+    }
 }
 
 TEST(BridgeProcess, AnAddressOtherMachinesReachNeedsAllowRemote) {

@@ -94,7 +94,7 @@ for arg in "$@"; do
     case "$arg" in
         --keep) keep=1 ;;
         --list) list=1 ;;
-        -h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h | --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         -*) echo "mutate.sh: unknown option $arg" >&2; exit 64 ;;
         *) selected+=("$arg") ;;
     esac

@@ -49,7 +49,7 @@ class BridgeServer {
     // Binds the endpoint (a Unix socket owner-only); false with a message.
     bool Listen(const StreamEndpoint& endpoint, std::string& error);
     // The endpoint as bound (a TCP port of 0 becomes the real one).
-    const StreamEndpoint& BoundEndpoint() const { return endpoint_; }
+    const StreamEndpoint& BoundEndpoint() const;
     // Serves until Stop(), then stops the instrument thread, closes the
     // client and the listener (removing a Unix socket file). False when it
     // ended because the endpoint could not be bound again.
@@ -81,7 +81,6 @@ class BridgeServer {
     BridgeOptions options_;
     Log log_;
     Log announce_;
-    StreamEndpoint endpoint_;
     std::unique_ptr<Wire> wire_;
     // The rest is used on the serving thread only.
     SessionPtr session_;

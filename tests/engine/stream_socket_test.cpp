@@ -62,11 +62,12 @@ TEST(StreamSocket, AUnixListenerIsKeptFromChildrenAndTakesItsPathAlong) {
     TimedIo io;
     Acceptor listener(io.Context());
     std::string error;
-    ASSERT_TRUE(Listen(Unix(path), listener, error)) << error;
+    ListenerFile made;
+    ASSERT_TRUE(Listen(Unix(path), listener, error, false, &made)) << error;
     EXPECT_TRUE(ClosedOnExec(listener.native_handle()));
     Socket client(io.Context());
     EXPECT_TRUE(Connect(Unix(path), io, 5000, client, error)) << error;
-    CloseListener(Unix(path), listener);
+    CloseListener(Unix(path), listener, made);
     struct stat st;
     EXPECT_NE(::stat(path.c_str(), &st), 0);  // removed
     EXPECT_FALSE(Connect(Unix(path), io, 5000, client, error));

@@ -8,8 +8,8 @@
 #include "export/atomic_file.h"
 #include "export/result_table.h"
 #include "measurement_state.h"
-#include "record/replay_device.h"
-#include "record/traffic_reader.h"
+#include "record/recording_transport.h"
+#include "record/replay_transport.h"
 #include "sweep_worker.h"
 
 namespace korvel::sweep {
@@ -32,26 +32,22 @@ void ApplySettings(const SweepOptions& o, DialogSettings& s) {
     s.m_enableVswr3 = o.enabled[2] ? 1 : 0;
 }
 
-// The instrument the results come from. A replay names the recorded one, so
-// that it prints the same bytes as the run it replays.
-std::string MeasuredDevice(const std::string& device) {
+// The instrument the results come from. A replay names the recorded one (from
+// the recording already read), so that it prints the same bytes as the run it
+// replays.
+std::string MeasuredDevice(const std::string& device, DeviceTransport& transport) {
     std::string name = device;
-    if (IsReplayDevice(device)) {
-        record::Recording recording;
-        std::string unused;
-        if (record::LoadRecording(device.substr(std::char_traits<char>::length(kReplayPrefix)),
-                                  recording, unused)) {
-            name = recording.header.device;
-        }
+    if (const auto* replay = dynamic_cast<const ReplayTransport*>(&Unrecorded(transport))) {
+        name = replay->Header().device;
     }
     return name.empty() ? "usb" : name;  // the platform's own layer
 }
 
 // The whole output, so that a file receives it in one piece.
 std::string ResultText(const SweepOptions& options, const MeasurementState& state,
-                       const DialogSettings& settings) {
+                       const DialogSettings& settings, DeviceTransport& transport) {
     ResultHeader header;  // no time: a run and its replay print the same bytes
-    header.device = MeasuredDevice(options.device);
+    header.device = MeasuredDevice(options.device, transport);
     ResultTable table = SnapshotResults(state, settings, header);
     table.summary = options.summary;
     std::ostringstream text;
@@ -105,7 +101,7 @@ int RunSweep(const SweepOptions& options, DeviceTransport& transport, Clock& clo
             << seconds << " s" << std::endl;
         return kExitNoInstrument;
     }
-    const std::string text = ResultText(options, state, window.Settings());
+    const std::string text = ResultText(options, state, window.Settings(), transport);
     if (!options.outputPath.empty()) {
         const std::string failure = WriteFileAtomically(options.outputPath, text);
         if (!failure.empty()) {

@@ -79,8 +79,7 @@ bool ParseBridgeCommandLine(const std::vector<std::string>& args, BridgeCommandL
     // Serving itself would only relay its own commands back to itself.
     StreamEndpoint device;
     std::string ignored;
-    if (ParseStreamEndpoint(c.device, device, ignored) &&
-        device.ToString() == c.listen.ToString()) {
+    if (ParseStreamEndpoint(c.device, device, ignored) && ReachesListener(device, c.listen)) {
         error = "--device and --listen name the same endpoint.";
         return false;
     }

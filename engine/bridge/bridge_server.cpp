@@ -29,15 +29,18 @@ std::string Seconds(std::chrono::milliseconds d) {
 struct BridgeServer::Wire {
     net::FramedServer server{true};
     net::Socket incoming{server.Io()};
+    asio::steady_timer refusalPeriod{server.Io()};
 };
 
 struct BridgeServer::Session {
     Session(asio::io_context& io, uint64_t sessionId, net::Socket&& accepted)
-        : id(sessionId), socket(std::move(accepted)), idle(io) {}
+        : id(sessionId), socket(std::move(accepted)), idle(io), frame(io) {}
 
     uint64_t id;
     net::Socket socket;
     asio::steady_timer idle;
+    asio::steady_timer frame;
+    bool frameWatched = false;
     std::string who;
     CommandFilter filter;
     // A command is with the instrument, or its reply is being sent.
@@ -155,9 +158,7 @@ void BridgeServer::OnAccepted() {
     }
     std::error_code ignored;
     if (session_) {
-        ++refusedClients_;
-        log_("refused a second client, " + DescribePeer(incoming) + ", while serving " +
-             session_->who);
+        RefuseClient();
         incoming.close(ignored);
         return;
     }
@@ -177,6 +178,35 @@ void BridgeServer::StartSession() {
     Read(session_);
 }
 
+void BridgeServer::RefuseClient() {
+    ++refusedClients_;
+    // The first refusal is named; a flood of them is counted, a line a period.
+    if (refusalPeriod_) {
+        ++unloggedRefusals_;
+        return;
+    }
+    log_("refused a second client, " + DescribePeer(wire_->incoming) + ", while serving " +
+         session_->who);
+    refusalPeriod_ = true;
+    wire_->refusalPeriod.expires_after(options_.refusalLogPeriod);
+    wire_->refusalPeriod.async_wait([this](const std::error_code& e) {
+        if (!e) {
+            LogRefusedCount();
+        }
+    });
+}
+
+void BridgeServer::LogRefusedCount() {
+    refusalPeriod_ = false;
+    wire_->refusalPeriod.cancel();
+    if (unloggedRefusals_ > 0) {
+        log_("refused " + std::to_string(unloggedRefusals_) + " more client" +
+             (unloggedRefusals_ == 1 ? "" : "s") + " while serving " +
+             (session_ ? session_->who : std::string("a client that has left")));
+        unloggedRefusals_ = 0;
+    }
+}
+
 void BridgeServer::ArmIdle(const SessionPtr& s) {
     s->idle.expires_after(options_.idleTimeout);
     s->idle.async_wait([this, s](const std::error_code& e) {
@@ -184,7 +214,31 @@ void BridgeServer::ArmIdle(const SessionPtr& s) {
             return;
         }
         ++idleClosed_;
-        log_("closed " + s->who + ": nothing received for " + Seconds(options_.idleTimeout));
+        log_("closed " + s->who + ": " +
+             (s->filter.Unfinished() > 0 ? "no whole command" : "nothing") + " received for " +
+             Seconds(options_.idleTimeout));
+        EndSession();
+    });
+}
+
+void BridgeServer::WatchFrame(const SessionPtr& s) {
+    if (s->filter.Unfinished() == 0) {
+        s->frameWatched = false;
+        s->frame.cancel();
+        return;
+    }
+    if (s->frameWatched) {
+        return;
+    }
+    s->frameWatched = true;
+    s->frame.expires_after(options_.frameTimeout);
+    s->frame.async_wait([this, s](const std::error_code& e) {
+        if (e || s != session_) {
+            return;
+        }
+        ++idleClosed_;
+        log_("closed " + s->who + ": a frame left unfinished for " +
+             Seconds(options_.frameTimeout));
         EndSession();
     });
 }
@@ -203,8 +257,12 @@ void BridgeServer::Read(const SessionPtr& s) {
                 EndSession();
                 return;
             }
-            ArmIdle(s);
+            const uint64_t before = s->filter.Received();
             s->filter.Feed(s->chunk.data(), n);
+            // Only whole commands keep a client: bytes dripped in do not.
+            if (s->filter.Received() != before) {
+                ArmIdle(s);
+            }
             if (s->filter.Refused()) {
                 std::vector<uint8_t> unused;
                 std::string why;
@@ -214,6 +272,7 @@ void BridgeServer::Read(const SessionPtr& s) {
                 EndSession();
                 return;
             }
+            WatchFrame(s);
             Dispatch(s);
             Read(s);
         });
@@ -281,7 +340,9 @@ void BridgeServer::EndSession() {
     }
     std::error_code ignored;
     session_->idle.cancel();
+    session_->frame.cancel();
     session_->socket.close(ignored);
+    LogRefusedCount();
     session_.reset();
 }
 

@@ -13,6 +13,12 @@ namespace korvel::bridge {
 // for any other host, or one that does not resolve.
 bool IsLocalOnly(const StreamEndpoint& endpoint, std::string& error);
 
+// True when a client of `device` would reach the bridge's own listener on
+// `listen`, under any spelling: the same Unix socket path once made
+// canonical, or a TCP port and address the listener binds (its wildcard
+// address taking every one).
+bool ReachesListener(const StreamEndpoint& device, const StreamEndpoint& listen);
+
 // The warning printed when listening elsewhere is allowed.
 std::string RemoteListenWarning(const StreamEndpoint& endpoint);
 

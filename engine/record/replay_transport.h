@@ -32,6 +32,8 @@ class ReplayTransport final : public DeviceTransport {
 
     // True once a call did not match the recording.
     bool Diverged() const;
+    // The recording's first line: the program and instrument it was made with.
+    const record::TrafficHeader& Header() const { return recording_.header; }
 
   private:
     // The next recorded entry when it is a call of kind `op` (and, for a

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -112,15 +113,30 @@ TEST(BridgeProcess, AnAddressOtherMachinesReachNeedsAllowRemote) {
 }
 
 TEST(BridgeProcess, BadArgumentsExit64) {
+    const std::string port = std::to_string(20000 + ::getpid() % 20000);
+    // A listen failure touches no recording.
+    const std::string kept = testing::TempSocketPath("kept") + ".jsonl";
+    std::ofstream(kept) << "keep me\n";
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--device", "sim"},
           {"--device", "bogus", "--listen", "unix:/tmp/korvel-unused.sock"},
           {"--listen", "tcp:127.0.0.1:0"},
           {"--device", "unix:/tmp/korvel-self.sock", "--listen", "unix:/tmp/korvel-self.sock"},
+          // Its own endpoint under another spelling.
+          {"--device", "unix:/tmp/./korvel-self.sock", "--listen", "unix:/tmp/korvel-self.sock"},
+          {"--device", "tcp:localhost:" + port, "--listen", "tcp:127.0.0.1:" + port},
+          {"--device", "tcp:127.0.0.1:" + port, "--allow-remote", "--listen",
+           "tcp:0.0.0.0:" + port},
+          {"--device", "sim", "--record", kept, "--listen", "unix:/nonexistent/korvel.sock"},
           {"--listen", "unix:/tmp/korvel-unused.sock", "--allow-remote=yes"}}) {
-        EXPECT_EQ(testing::RunChild(KORVEL_BRIDGE_PATH, args, kStartMs).exitCode, 64)
-            << args.back();
+        const testing::ChildResult r = testing::RunChild(KORVEL_BRIDGE_PATH, args, kStartMs);
+        EXPECT_EQ(r.exitCode, 64) << args[1] << " " << args.back() << ": " << r.err;
     }
+    std::ifstream in(kept);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "keep me");
+    ::unlink(kept.c_str());
     EXPECT_EQ(testing::RunChild(KORVEL_BRIDGE_PATH, {"--help"}, kStartMs).exitCode, 0);
 }
 

@@ -171,6 +171,10 @@ TEST(FileInputs, WhatIsNotAReadableFileIsRefusedByNameAtOnce) {
 TEST(KorvelArguments, BadArgumentsAreRefusedBeforeTheWindowOpens) {
     ExpectRefused(KORVEL_PATH, "korvel", {"--bogus"}, "--bogus");
     ExpectRefused(KORVEL_PATH, "korvel", {"--device", "tcp:localhost:99999"}, "--device");
+    ExpectRefused(
+        KORVEL_PATH, "korvel",
+        {"--device", "replay:/tmp/korvel-own.jsonl", "--record", "/tmp/./korvel-own.jsonl"},
+        "is the replay file");
 }
 #endif
 

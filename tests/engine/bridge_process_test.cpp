@@ -158,6 +158,38 @@ TEST(BridgeProcess, SigtermWhileServingClosesEverythingAndExitsZero) {
     EXPECT_FALSE(Exists(path));
 }
 
+// A recording that stops taking lines (the size limit of `ulimit -f 1` here,
+// as a full disk) is said at once, and the bridge ends 74.
+TEST(BridgeProcess, ARecordingThatFailsIsSaidAndEndsTheBridgeWith74) {
+    const std::string path = testing::TempSocketPath("bridge");
+    const std::string recording = path + ".jsonl";
+    ChildProcess bridge;
+    ASSERT_TRUE(bridge.Start("/bin/bash",
+                             {"-c", "ulimit -f 1; exec \"$0\" \"$@\"", KORVEL_BRIDGE_PATH,
+                              "--device", "sim", "--listen", "unix:" + path, "--record", recording},
+                             ChildOutput::Capture, ChildOutput::Capture));
+    ASSERT_TRUE(bridge.WaitForOutput("listening on", kStartMs));
+    const auto client = Client("unix:" + path);
+    ASSERT_TRUE(client->OpenDevice());
+    const uint8_t read[4] = {0x7A, 0xA2, 0x09, 0x01};
+    uint8_t reply[18];
+    for (int i = 0; i < 40; ++i) {  // some 120 bytes a line: over 1 KiB
+        ASSERT_EQ(client->WriteBlock(read, 4), 4);
+        ASSERT_EQ(client->ReadBlock(reply, 18), 18);
+    }
+    bridge.Signal(SIGTERM);
+    const testing::ChildResult ended = bridge.Collect(kStartMs);
+    EXPECT_EQ(ended.exitCode, 74) << ended.err;
+    EXPECT_NE(ended.err.find("korvel-bridge: --record: The recording \"" + recording +
+                             "\" could not be written; it ends here."),
+              std::string::npos)
+        << ended.err;
+    record::Recording whole;
+    std::string error;
+    EXPECT_TRUE(record::LoadRecording(recording, whole, error)) << error;
+    ::unlink(recording.c_str());
+}
+
 // The bridge before korvel-sim, which unplugs itself after a few replies and
 // comes back 300 ms later: the client is closed, and served again after.
 TEST(BridgeProcess, AnInstrumentThatGoesAndComesBackBehindTheBridge) {

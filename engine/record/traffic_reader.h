@@ -18,10 +18,10 @@ struct Recording {
     std::vector<TrafficEntry> entries;  // entries[i] is on line i + 2
 };
 
-// The largest recording read (about a thousand scan passes): the file is
+// The largest recording read (some 600 scan passes): the file is
 // refused by its size before it is read, and the memory of reading it stays
 // within a small multiple of this.
-inline constexpr std::uintmax_t kMaxRecordingBytes = 256u << 20;
+inline constexpr std::uintmax_t kMaxRecordingBytes = 128u << 20;
 
 // False with "line N: why" in `error`.
 bool ReadRecordingText(std::string_view text, Recording& out, std::string& error);

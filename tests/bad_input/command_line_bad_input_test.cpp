@@ -87,7 +87,7 @@ TEST(FileInputs, WhatIsNotAReadableFileIsRefusedByNameAtOnce) {
     ASSERT_EQ(::mkfifo((dir + "/fifo.jsonl").c_str(), 0600), 0);
     ASSERT_EQ(::mkfifo((dir + "/fifo.s1p").c_str(), 0600), 0);
     for (const auto& [name, size] :
-         {std::pair{"/huge.s1p", 65u << 20}, {"/huge.jsonl", 257u << 20}}) {
+         {std::pair{"/huge.s1p", 65u << 20}, {"/huge.jsonl", 129u << 20}}) {
         std::ofstream{dir + name};
         std::filesystem::resize_file(dir + name, size);  // sparse: nothing written
     }
@@ -131,7 +131,7 @@ TEST(FileInputs, WhatIsNotAReadableFileIsRefusedByNameAtOnce) {
         {"recording over the cap",
          sweep,
          {"--device", "replay:" + dir + "/huge.jsonl"},
-         "larger than 256 MiB"},
+         "larger than 128 MiB"},
         {"Touchstone file over the cap",
          sweep,
          {"--device", "sim:" + dir + "/huge.s1p"},

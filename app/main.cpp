@@ -5,13 +5,12 @@
 #include <vector>
 
 #include "command_line.h"
-#include "device_string.h"
+#include "device_choice.h"
 #include "korvel_app.h"
 #include "no_instrument_transport.h"
 #include "parent_console.h"
 #include "record/record_target.h"
 #include "record/recording_transport.h"
-#include "record/replay_device.h"
 
 namespace {
 
@@ -64,7 +63,7 @@ int main(int argc, char** argv) {
     }
     std::string startupProblem;
     auto transport = korvel::MakeTransport(options.device, error);
-    if (!transport && korvel::IsReplayDevice(options.device)) {
+    if (!transport && options.device.kind == korvel::DeviceChoice::Kind::kReplay) {
         // A recording that cannot be replayed is shown in the window, which
         // then starts with no instrument.
         startupProblem = error;
@@ -77,7 +76,7 @@ int main(int argc, char** argv) {
     }
     if (!options.recordPath.empty()) {
         auto recorder = korvel::MakeRecordingTransport(std::move(transport), options.recordPath,
-                                                       "korvel", options.device, error);
+                                                       "korvel", options.device.text, error);
         if (!recorder) {
             korvel::UseParentConsole();
             std::fprintf(stderr, "korvel: --record: %s\n", error.c_str());

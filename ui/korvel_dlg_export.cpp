@@ -35,7 +35,7 @@ void CKORVELDlg::OnExportData() {
     header.time = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
     header.device = ExportDeviceName(options_.device);
     const ResultTable table =
-        SnapshotResults(state_, *this, std::move(header), heldTraces_.Samples());
+        SnapshotResults(state_, m_sweep, std::move(header), heldTraces_.Samples());
     const std::string error = WriteFileAtomically(path.toStdString(), ExportText(table, format));
     if (!error.empty()) {
         QMessageBox::warning(this, ApplicationTitle(), QString::fromStdString(error));

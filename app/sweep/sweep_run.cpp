@@ -5,12 +5,11 @@
 #include <sstream>
 
 #include "console_window.h"
+#include "core/measurement_state.h"
+#include "core/sweep_worker.h"
 #include "export/atomic_file.h"
 #include "export/result_table.h"
-#include "measurement_state.h"
-#include "record/recording_transport.h"
-#include "record/replay_transport.h"
-#include "sweep_worker.h"
+#include "record/traffic_reader.h"
 
 namespace korvel::sweep {
 namespace {
@@ -18,7 +17,7 @@ namespace {
 // How often the main thread looks at the link while it waits for passes.
 constexpr std::chrono::milliseconds kLinkCheck{100};
 
-void ApplySettings(const SweepOptions& o, DialogSettings& s) {
+void ApplySettings(const SweepOptions& o, SweepSettings& s) {
     s.m_smithFreqKHz = o.smithKHz;
     s.m_cableLengthM = o.cableM;
     s.m_vswr1StartMHz = o.ranges[0].startMHz;
@@ -32,22 +31,13 @@ void ApplySettings(const SweepOptions& o, DialogSettings& s) {
     s.m_enableVswr3 = o.enabled[2] ? 1 : 0;
 }
 
-// The instrument the results come from. A replay names the recorded one (from
-// the recording already read), so that it prints the same bytes as the run it
-// replays.
-std::string MeasuredDevice(const std::string& device, DeviceTransport& transport) {
-    std::string name = device;
-    if (const auto* replay = dynamic_cast<const ReplayTransport*>(&Unrecorded(transport))) {
-        name = replay->Header().device;
-    }
-    return name.empty() ? "usb" : name;  // the platform's own layer
-}
-
 // The whole output, so that a file receives it in one piece.
 std::string ResultText(const SweepOptions& options, const MeasurementState& state,
-                       const DialogSettings& settings, DeviceTransport& transport) {
+                       const SweepSettings& settings) {
     ResultHeader header;  // no time: a run and its replay print the same bytes
-    header.device = MeasuredDevice(options.device, transport);
+    // A replay names the recorded instrument, so that it prints the same
+    // bytes as the run it replays.
+    header.device = MeasuredDevice(options.device);
     ResultTable table = SnapshotResults(state, settings, header);
     table.summary = options.summary;
     std::ostringstream text;
@@ -101,7 +91,7 @@ int RunSweep(const SweepOptions& options, DeviceTransport& transport, Clock& clo
             << seconds << " s" << std::endl;
         return kExitNoInstrument;
     }
-    const std::string text = ResultText(options, state, window.Settings(), transport);
+    const std::string text = ResultText(options, state, window.Settings());
     if (!options.outputPath.empty()) {
         const std::string failure = WriteFileAtomically(options.outputPath, text);
         if (!failure.empty()) {

@@ -3,19 +3,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "record/replay_device.h"
-
 namespace korvel::record {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* kSimFilePrefix = "sim:";
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
 
 // Two names of one file: the same file where both exist (links followed),
 // otherwise the same absolute path once "." and ".." are resolved.
@@ -32,14 +24,15 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-RunFile DeviceInputFile(const std::string& device) {
-    if (StartsWith(device, kReplayPrefix)) {
-        return {device.substr(std::string(kReplayPrefix).size()), "the replay file"};
+RunFile DeviceInputFile(const DeviceChoice& device) {
+    switch (device.kind) {
+        case DeviceChoice::Kind::kReplay:
+            return {device.path, "the replay file"};
+        case DeviceChoice::Kind::kSimFile:
+            return {device.path, "the Touchstone file"};
+        default:
+            return {};
     }
-    if (StartsWith(device, kSimFilePrefix)) {
-        return {device.substr(std::string(kSimFilePrefix).size()), "the Touchstone file"};
-    }
-    return {};
 }
 
 std::string RecordTargetClash(const std::string& recordPath, const std::vector<RunFile>& others) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "device_choice.h"
+
 namespace korvel::record {
 
 // A file of the run besides the recording, and what it is to the user.
@@ -13,9 +15,9 @@ struct RunFile {
     std::string role;  // "the replay file", "the --output file", ...
 };
 
-// The file a device string reads: the recording of replay:FILE or the
+// The file a device choice reads: the recording of replay:FILE or the
 // Touchstone file of sim:FILE; none for any other device.
-RunFile DeviceInputFile(const std::string& device);
+RunFile DeviceInputFile(const DeviceChoice& device);
 
 // "" when `recordPath` may take the recording; otherwise why not: it is the
 // same file (same device and inode, through any link or spelling) as one of

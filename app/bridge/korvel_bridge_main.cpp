@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "stop_on_signal.h"
+#include "../stop_on_signal.h"
 
-#include "bridge/bridge_command_line.h"
 #include "bridge/bridge_server.h"
 #include "bridge/instrument_thread.h"
 #include "bridge/listen_policy.h"
+#include "bridge_command_line.h"
 #include "clock.h"
-#include "device_string.h"
+#include "device_choice.h"
 #include "record/record_target.h"
 #include "record/recording_transport.h"
 
@@ -60,8 +60,8 @@ int main(int argc, char** argv) {
     // The file is made only once the bridge listens.
     korvel::RecordingTransport* recording = nullptr;
     if (!options.recordPath.empty()) {
-        auto recorder = korvel::PrepareRecordingTransport(std::move(transport), options.recordPath,
-                                                          "korvel-bridge", options.device, error);
+        auto recorder = korvel::PrepareRecordingTransport(
+            std::move(transport), options.recordPath, "korvel-bridge", options.device.text, error);
         if (!recorder) {
             std::fprintf(stderr, "korvel-bridge: --record: %s\n", error.c_str());
             return kExitUsage;

@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "clock.h"
-#include "device_string.h"
+#include "device_choice.h"
 #include "record/record_target.h"
 #include "record/recording_transport.h"
-#include "sweep/sweep_options.h"
-#include "sweep/sweep_run.h"
+#include "sweep_options.h"
+#include "sweep_run.h"
 #if !defined(_WIN32)
-#include "sweep/usb_commands.h"
+#include "usb_commands.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     korvel::RecordingTransport* recording = nullptr;
     if (!options.recordPath.empty()) {
         auto recorder = korvel::MakeRecordingTransport(std::move(transport), options.recordPath,
-                                                       "korvel-sweep", options.device, error);
+                                                       "korvel-sweep", options.device.text, error);
         if (!recorder) {
             std::cerr << "korvel-sweep: --record: " << error << "\n";
             return kExitUsage;

@@ -8,9 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace korvel {
+#include "sweep_plan.h"
 
-inline constexpr std::size_t kSweepPoints = 200;
+namespace korvel {
 inline constexpr std::size_t kPowerCurvePoints = 8;
 
 using PointArray = std::array<std::atomic<double>, kSweepPoints>;

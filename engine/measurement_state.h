@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "analysis/reflection_readings.h"
+
 namespace korvel {
 
 inline constexpr std::size_t kSweepPoints = 200;
@@ -48,6 +50,8 @@ struct MeasurementState {
     PointArray vswr2Points{};
     PointArray vswr3Points{};
     PointArray s21Points{};
+    // The detector readings behind the VSWR points, for the impedance views.
+    ReflectionReadings reflections;
 };
 
 inline constexpr auto kRelaxed = std::memory_order_relaxed;

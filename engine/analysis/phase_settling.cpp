@@ -27,10 +27,9 @@ double StepCost(Complex p0, Complex p1, Complex p2) {
     return std::min(straight, std::norm(p2 - p1 * p1 / p0));
 }
 
-// Signs (0: +size, 1: -size) of points [first, last) by the smoothest path.
-std::vector<int> SmoothestSigns(const std::vector<std::array<Complex, 2>>& c, std::size_t first,
-                                std::size_t last) {
-    const std::size_t n = last - first;
+// Signs (0: +size, 1: -size) of the candidates' smoothest path.
+std::vector<int> SmoothestSigns(const std::vector<std::array<Complex, 2>>& c) {
+    const std::size_t n = c.size();
     std::vector<int> signs(n, 0);
     if (n < 3)
         return signs;
@@ -42,8 +41,7 @@ std::vector<int> SmoothestSigns(const std::vector<std::array<Complex, 2>>& c, st
         for (int prev = 0; prev < 4; ++prev) {
             const int s0 = prev >> 1, s1 = prev & 1;
             for (int s2 = 0; s2 < 2; ++s2) {
-                const double step =
-                    StepCost(c[first + i - 2][s0], c[first + i - 1][s1], c[first + i][s2]);
+                const double step = StepCost(c[i - 2][s0], c[i - 1][s1], c[i][s2]);
                 const double total = cost[prev] + (std::isfinite(step) ? step : 1e6);
                 const int state = 2 * s1 + s2;
                 if (total < next[state]) {
@@ -70,40 +68,30 @@ std::vector<int> SmoothestSigns(const std::vector<std::array<Complex, 2>>& c, st
 
 // Twice the signed area of the path closed by its chord: positive when it
 // turns counter-clockwise.
-double SignedArea(const std::vector<SettledPoint>& p, std::size_t first, std::size_t last) {
+double SignedArea(const std::vector<Complex>& p) {
     double area = 0;
-    for (std::size_t i = first + 1; i + 1 < last; ++i)
-        area +=
-            std::imag(std::conj(p[i].gamma - p[first].gamma) * (p[i + 1].gamma - p[first].gamma));
+    for (std::size_t i = 1; i + 1 < p.size(); ++i)
+        area += std::imag(std::conj(p[i] - p[0]) * (p[i + 1] - p[0]));
     return area;
 }
 
-void SettleStretch(const std::vector<std::array<Complex, 2>>& c, std::size_t first,
-                   std::size_t last, SettledTrace& out) {
-    std::vector<int> signs = SmoothestSigns(c, first, last);
-    for (std::size_t i = first; i < last; ++i)
-        out.points[i].gamma = c[i][signs[i - first]];
-    // A passive load's reflection turns clockwise as the frequency rises.
-    if (SignedArea(out.points, first, last) > 0) {
-        for (std::size_t i = first; i < last; ++i)
-            out.points[i].gamma = c[i][1 - signs[i - first]];
-    }
-    const bool tooShort = last - first < 3;
+// Which points of the path turn too fast to be trusted; all of them when fast
+// turns are common (the path is aliased as a whole).
+std::vector<bool> TooFast(const std::vector<Complex>& p) {
+    std::vector<bool> fastAt(p.size(), false);
     int judged = 0, fast = 0;
-    std::vector<bool> fastAt(last - first, false);
-    for (std::size_t i = first; i + 1 < last; ++i) {
-        const Complex a = out.points[i].gamma, b = out.points[i + 1].gamma;
-        if (std::abs(a) < kTurnJudgedAbove || std::abs(b) < kTurnJudgedAbove)
+    for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+        if (std::abs(p[i]) < kTurnJudgedAbove || std::abs(p[i + 1]) < kTurnJudgedAbove)
             continue;
         ++judged;
-        if (std::abs(std::arg(b * std::conj(a))) > kFastTurnRad) {
+        if (std::abs(std::arg(p[i + 1] * std::conj(p[i]))) > kFastTurnRad) {
             ++fast;
-            fastAt[i - first] = fastAt[i + 1 - first] = true;
+            fastAt[i] = fastAt[i + 1] = true;
         }
     }
-    const bool aliased = judged > 0 && fast > kAliasedShare * judged;
-    for (std::size_t i = first; i < last; ++i)
-        out.points[i].settled = !tooShort && !aliased && !fastAt[i - first];
+    if (judged > 0 && fast > kAliasedShare * judged)
+        fastAt.assign(p.size(), true);
+    return fastAt;
 }
 
 }  // namespace
@@ -116,26 +104,33 @@ Complex CandidateGamma(const PointReading& r, int sign) {
 SettledTrace SettlePhaseSigns(std::span<const PointReading> readings) {
     SettledTrace out;
     out.points.resize(readings.size());
-    std::vector<std::array<Complex, 2>> candidates(readings.size());
+    // The path runs through the measured points; one missing between them
+    // (a point never read) only widens a step.
+    std::vector<std::size_t> at;
+    std::vector<std::array<Complex, 2>> candidates;
     for (std::size_t i = 0; i < readings.size(); ++i) {
-        out.points[i].measured = Measured(readings[i]);
-        if (out.points[i].measured)
-            candidates[i] = {CandidateGamma(readings[i], 1), CandidateGamma(readings[i], -1)};
-    }
-    // Each run of measured points is settled on its own: a gap breaks the path.
-    for (std::size_t first = 0; first < readings.size();) {
-        if (!out.points[first].measured) {
-            ++first;
+        if (!Measured(readings[i]))
             continue;
-        }
-        std::size_t last = first;
-        while (last < readings.size() && out.points[last].measured)
-            ++last;
-        SettleStretch(candidates, first, last, out);
-        first = last;
+        out.points[i].measured = true;
+        at.push_back(i);
+        candidates.push_back({CandidateGamma(readings[i], 1), CandidateGamma(readings[i], -1)});
     }
-    for (const SettledPoint& p : out.points)
-        out.unsettled += p.measured && !p.settled;
+    std::vector<int> signs = SmoothestSigns(candidates);
+    std::vector<Complex> path(at.size());
+    for (std::size_t k = 0; k < at.size(); ++k)
+        path[k] = candidates[k][signs[k]];
+    // A passive load's reflection turns clockwise as the frequency rises.
+    if (SignedArea(path) > 0) {
+        for (std::size_t k = 0; k < at.size(); ++k)
+            path[k] = candidates[k][1 - signs[k]];
+    }
+    const std::vector<bool> fast = TooFast(path);
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        SettledPoint& p = out.points[at[k]];
+        p.gamma = path[k];
+        p.settled = at.size() >= 3 && !fast[k];
+        out.unsettled += !p.settled;
+    }
     return out;
 }
 

@@ -45,6 +45,7 @@ struct SettledTrace {
 // as +size (sign +1) or -size (sign -1).
 Complex CandidateGamma(const PointReading& r, int sign);
 
+// Points never measured stay out (measured false); the path runs across them.
 SettledTrace SettlePhaseSigns(std::span<const PointReading> readings);
 
 }  // namespace korvel

@@ -7,6 +7,7 @@
 #include "console_window.h"
 #include "export/atomic_file.h"
 #include "export/result_table.h"
+#include "export/touchstone_writer.h"
 #include "measurement_state.h"
 #include "record/replay_device.h"
 #include "record/traffic_reader.h"
@@ -52,10 +53,17 @@ std::string ResultText(const SweepOptions& options, const MeasurementState& stat
                        const DialogSettings& settings) {
     ResultHeader header;  // no time: a run and its replay print the same bytes
     header.device = MeasuredDevice(options.device);
+    header.cablePort = options.cablePort;
     ResultTable table = SnapshotResults(state, settings, header);
     table.summary = options.summary;
+    if (options.onlyRange != 0) {
+        std::erase_if(table.ranges,
+                      [&](const RangeResult& r) { return r.range != options.onlyRange; });
+    }
     std::ostringstream text;
-    if (options.format == OutputFormat::Json) {
+    if (options.format == OutputFormat::S1p) {
+        WriteTouchstoneS1p(text, table, options.onlyRange);
+    } else if (options.format == OutputFormat::Json) {
         WriteResultJson(text, table);
     } else {
         WriteResultCsv(text, table);

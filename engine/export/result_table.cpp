@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <span>
 
+#include "analysis/impedance_figures.h"
+#include "analysis/range_impedance.h"
 #include "analysis/resonance.h"
 #include "analysis/vswr_figures.h"
 #include "cable_transform.h"
@@ -19,6 +21,7 @@ struct PointRow {
     double freqMHz = 0;
     std::optional<double> vswr, returnLossDb, gammaMag, mismatchLossDb, s21Db;
     std::optional<double> heldVswr, heldS21Db;
+    std::optional<double> rOhm, xOhm, zMagOhm, gammaRe, gammaIm;
 };
 
 std::optional<double> ValueAt(const std::vector<double>& values, std::size_t i) {
@@ -56,6 +59,18 @@ PointRow RowAt(const RangeResult& r, std::size_t i) {
         const std::optional<double> heldVswr =
             r.heldVswr ? ValueAt(*r.heldVswr, i) : std::optional<double>();
         row.heldS21Db = MeasuredS21(ValueAt(*r.heldS21Db, i), heldVswr);
+    }
+    if (i < r.gamma.size() && r.gamma[i]) {
+        const std::complex<double> g = *r.gamma[i];
+        const ImpedanceFigures z = FiguresFromGamma(g, row.freqMHz);
+        const auto finite = [](double v) {
+            return std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+        };
+        row.rOhm = finite(z.r);
+        row.xOhm = finite(z.x);
+        row.zMagOhm = finite(z.zMag);
+        row.gammaRe = g.real();
+        row.gammaIm = g.imag();
     }
     return row;
 }
@@ -156,6 +171,11 @@ const PointColumn kPointColumns[] = {
     {"s21_db", Carried::kRange3, &PointRow::s21Db},
     {"held_vswr", Carried::kHeld, &PointRow::heldVswr},
     {"held_s21_db", Carried::kHeldRange3, &PointRow::heldS21Db},
+    {"r_ohm", Carried::kAlways, &PointRow::rOhm},
+    {"x_ohm", Carried::kAlways, &PointRow::xOhm},
+    {"z_mag_ohm", Carried::kAlways, &PointRow::zMagOhm},
+    {"gamma_re", Carried::kAlways, &PointRow::gammaRe},
+    {"gamma_im", Carried::kAlways, &PointRow::gammaIm},
 };
 
 bool InCsv(const PointColumn& c, const ResultTable& t) {
@@ -190,6 +210,8 @@ void WriteCsvHeader(std::ostream& out, const ResultHeader& h, const ResultTable&
         out << "# " << (group.empty() ? "" : group + ".") << field.name << '='
             << FormatNumber(field.value(h)) << '\n';
     }
+    if (h.cablePort)
+        out << "# impedance_port=cable\n";
 }
 
 void WriteCsvSummary(std::ostream& out, const RangeResult& r) {
@@ -224,6 +246,8 @@ OrderedJson JsonHeader(const ResultHeader& h) {
         OrderedJson& place = *field.group == '\0' ? j : j[field.group];
         place[field.name] = JsonValue(field.value(h));
     }
+    if (h.cablePort)
+        j["impedance_port"] = "cable";
     return j;
 }
 
@@ -281,6 +305,18 @@ ResultTable SnapshotResults(const MeasurementState& state, const DialogSettings&
             if (n == 2)
                 r.s21Db.push_back(state.s21Points[i].load(kRelaxed));  // S21 shares range 3
         }
+        const RangeImpedance settled = SettleRange(state.reflections, n + 1, start, stop);
+        for (std::size_t i = 0; i < kSweepPoints; ++i) {
+            const SettledPoint& p = settled.trace.points[i];
+            std::optional<std::complex<double>> g;
+            if (p.settled) {
+                g = table.header.cablePort
+                        ? GammaAtCablePort(p.gamma, r.freqMHz[i], table.header.cableM)
+                        : p.gamma;
+            }
+            r.gamma.push_back(g);
+        }
+        r.unsettled = settled.trace.unsettled;
         r.heldVswr = held[n];
         if (n == 2)
             r.heldS21Db = held[3];
@@ -333,9 +369,15 @@ void WriteResultJson(std::ostream& out, const ResultTable& table) {
             points.push_back(std::move(point));
         }
         range["points"] = std::move(points);
+        range["unsettled_points"] = r.unsettled;
         ranges.push_back(std::move(range));
     }
-    WriteJsonText(out, OrderedJson{{"header", JsonHeader(table.header)}, {"ranges", ranges}});
+    // The document's own name and shape version come last: fields are only
+    // ever appended.
+    WriteJsonText(out, OrderedJson{{"header", JsonHeader(table.header)},
+                                   {"ranges", ranges},
+                                   {"format", "korvel-sweep"},
+                                   {"version", 2}});
     out << '\n';
 }
 

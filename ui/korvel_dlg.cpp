@@ -7,6 +7,7 @@
 #include "dialog_template.h"
 #include "dialog_units.h"
 #include "frequency_plan.h"
+#include "impedance_window.h"
 #include "power_meter.h"
 #include "smith_panel.h"
 #include "sweep_worker.h"
@@ -177,6 +178,9 @@ void CKORVELDlg::OnTimer() {
     m_meter.m_value = state_.rfPowerDbm.load(kRelaxed);
     m_meter.UpdateIfChanged();
     bridge_->RefreshStaleOverlays();
+    if (impedanceWindow_) {
+        impedanceWindow_->Refresh();
+    }
 }
 
 void CKORVELDlg::paintEvent(QPaintEvent* event) {

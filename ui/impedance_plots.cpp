@@ -43,6 +43,32 @@ void DrawMarkerLabel(QPainter& p, QPointF at, int number, bool selected) {
     p.setFont(font);
 }
 
+template <typename ToX, typename ToY>
+void DrawChartGrid(QPainter& g, const QRectF& plot, double low, double high, double step, double f0,
+                   double f1, std::size_t n, ToX X, ToY Y) {
+    g.setPen(kGridColour);
+    for (double v = low; v <= high + step / 2; v += step) {
+        g.drawLine(QPointF(plot.left(), Y(v)), QPointF(plot.right(), Y(v)));
+        g.setPen(Qt::black);
+        g.drawText(QRectF(0, Y(v) - 8, plot.left() - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::number(v, 'g', 5));
+        g.setPen(kGridColour);
+    }
+    const double fStep = NiceStep(f1 - f0, 6);
+    for (double mhz = std::ceil(f0 / fStep) * fStep; n && mhz <= f1 + 1e-9; mhz += fStep) {
+        g.drawLine(QPointF(X(mhz), plot.top()), QPointF(X(mhz), plot.bottom()));
+        g.setPen(Qt::black);
+        g.drawText(QRectF(X(mhz) - 40, plot.bottom() + 4, 80, 16), Qt::AlignCenter,
+                   QString::number(mhz, 'g', 6));
+        g.setPen(kGridColour);
+    }
+    g.setPen(Qt::black);
+    g.drawText(QRectF(plot.left(), plot.bottom() + 18, plot.width(), 14), Qt::AlignCenter,
+               QStringLiteral("MHz"));
+    g.drawText(QRectF(0, 4, plot.left() - 6, 16), Qt::AlignRight, QStringLiteral("\u03a9"));
+    g.drawRect(plot);
+}
+
 }  // namespace
 
 ImpedancePlot::ImpedancePlot(const ImpedanceSnapshot& data, const ImpedanceMarkers& markers,
@@ -83,7 +109,7 @@ std::optional<std::size_t> ImpedanceChart::PointAt(QPointF at) const {
 
 void ImpedanceChart::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), Qt::white);
+
     const QRectF plot = Plot();
     const std::size_t n = data_.freqMHz.size();
     // Figures of every settled point, and the vertical scale they need.
@@ -107,33 +133,21 @@ void ImpedanceChart::paintEvent(QPaintEvent*) {
         const double v = std::clamp(ohm, low, high);
         return plot.bottom() - (v - low) / (high - low) * plot.height();
     };
-    // Grid and axes.
-    p.setPen(kGridColour);
-    for (double v = low; v <= high + step / 2; v += step) {
-        p.drawLine(QPointF(plot.left(), Y(v)), QPointF(plot.right(), Y(v)));
-        p.setPen(Qt::black);
-        p.drawText(QRectF(0, Y(v) - 8, plot.left() - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
-                   QString::number(v, 'g', 5));
-        p.setPen(kGridColour);
+    // The grid and its labels change only with the scale: drawn once for it.
+    const GridKey key{size(), low, high, step, f0, f1};
+    if (!(key == gridKey_)) {
+        gridKey_ = key;
+        grid_ = QImage(size(), QImage::Format_RGB32);
+        grid_.fill(Qt::white);
+        QPainter g(&grid_);
+        DrawChartGrid(g, plot, low, high, step, f0, f1, n, X, Y);
     }
-    const double fStep = NiceStep(f1 - f0, 6);
-    for (double mhz = std::ceil(f0 / fStep) * fStep; n && mhz <= f1 + 1e-9; mhz += fStep) {
-        p.drawLine(QPointF(X(mhz), plot.top()), QPointF(X(mhz), plot.bottom()));
-        p.setPen(Qt::black);
-        p.drawText(QRectF(X(mhz) - 40, plot.bottom() + 4, 80, 16), Qt::AlignCenter,
-                   QString::number(mhz, 'g', 6));
-        p.setPen(kGridColour);
-    }
-    p.setPen(Qt::black);
-    p.drawText(QRectF(plot.left(), plot.bottom() + 18, plot.width(), 14), Qt::AlignCenter,
-               QStringLiteral("MHz"));
-    p.drawText(QRectF(0, 4, plot.left() - 6, 16), Qt::AlignRight, QStringLiteral("\u03a9"));
-    p.drawRect(plot);
+    p.drawImage(0, 0, grid_);
     // X's zero line.
     p.setPen(QPen(Qt::black, 1, Qt::DashLine));
     p.drawLine(QPointF(plot.left(), Y(0)), QPointF(plot.right(), Y(0)));
     // The curves, broken where a point is not settled.
-    p.setRenderHint(QPainter::Antialiasing);
+    // Drawn without antialiasing, as the main window's charts: a tick costs half.
     const struct {
         double ImpedanceFigures::*value;
         QColor colour;
@@ -142,7 +156,7 @@ void ImpedanceChart::paintEvent(QPaintEvent*) {
                   {&ImpedanceFigures::x, kXColour, "X"},
                   {&ImpedanceFigures::zMag, kZColour, "|Z|"}};
     for (const auto& c : curves) {
-        p.setPen(QPen(c.colour, 1.6));
+        p.setPen(QPen(c.colour, 2));
         QPainterPath path;
         bool open = false;
         for (std::size_t i = 0; i < n; ++i) {
@@ -166,7 +180,6 @@ void ImpedanceChart::paintEvent(QPaintEvent*) {
         x += 60;
     }
     // Markers.
-    p.setRenderHint(QPainter::Antialiasing, false);
     for (std::size_t k = 0; k < markers_.At().size(); ++k) {
         const std::size_t i = markers_.At()[k];
         if (i >= n)
@@ -207,9 +220,10 @@ std::optional<std::size_t> ImpedanceSmithChart::PointAt(QPointF at) const {
     return best;
 }
 
-void ImpedanceSmithChart::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.fillRect(rect(), Qt::white);
+void ImpedanceSmithChart::DrawGrid() {
+    grid_ = QImage(size(), QImage::Format_RGB32);
+    grid_.fill(Qt::white);
+    QPainter p(&grid_);
     p.setRenderHint(QPainter::Antialiasing);
     const double r = Radius();
     const QPointF centre(width() / 2.0, height() / 2.0);
@@ -228,6 +242,15 @@ void ImpedanceSmithChart::paintEvent(QPaintEvent*) {
     p.setClipping(false);
     p.setPen(Qt::black);
     p.drawEllipse(centre, r, r);
+}
+
+void ImpedanceSmithChart::paintEvent(QPaintEvent*) {
+    // The grid is drawn once per size: only the traces change with the data.
+    if (grid_.size() != size())
+        DrawGrid();
+    QPainter p(this);
+    p.drawImage(0, 0, grid_);
+    p.setRenderHint(QPainter::Antialiasing);
     // Traces: at the instrument, then at the cable's far end.
     const auto trace = [&](auto gammaAt, QColor colour) {
         p.setPen(QPen(colour, 1.6));

@@ -4,6 +4,7 @@
 // show the markers, and a click or drag on either places one.
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 #include <cstddef>
 #include <functional>
@@ -45,6 +46,15 @@ class ImpedanceChart final : public ImpedancePlot {
 
   private:
     QRectF Plot() const;
+
+    // What the cached grid was drawn for.
+    struct GridKey {
+        QSize size;
+        double low = 0, high = 0, step = 0, f0 = 0, f1 = 0;
+        bool operator==(const GridKey&) const = default;
+    };
+    GridKey gridKey_;
+    QImage grid_;
 };
 
 class ImpedanceSmithChart final : public ImpedancePlot {
@@ -59,6 +69,9 @@ class ImpedanceSmithChart final : public ImpedancePlot {
   private:
     QPointF Place(std::complex<double> gamma) const;
     double Radius() const;
+    void DrawGrid();
+
+    QImage grid_;
 };
 
 }  // namespace korvel

@@ -136,11 +136,15 @@ void ImpedanceWindow::ShowMarkers() {
             continue;
         const QStringList texts = MarkerRowTexts(snapshot_, row + 1, markers_.At()[row]);
         for (int column = 0; column < texts.size(); ++column) {
+            // Unchanged cells are left alone: each change repaints the table.
             QTableWidgetItem* item = table_->item(row, column);
-            item->setText(texts[column]);
-            QFont font = item->font();
-            font.setBold(row == markers_.Selected());
-            item->setFont(font);
+            if (item->text() != texts[column])
+                item->setText(texts[column]);
+            if (item->font().bold() != (row == markers_.Selected())) {
+                QFont font = item->font();
+                font.setBold(row == markers_.Selected());
+                item->setFont(font);
+            }
         }
     }
 }

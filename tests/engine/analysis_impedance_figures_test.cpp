@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <complex>
+#include <numbers>
 
 #include "analysis/impedance_figures.h"
 #include "cable_transform.h"
@@ -21,7 +22,7 @@ TEST(ImpedanceFigures, LoadsReadBackWithTheirSeriesElement) {
         Cx z;
         double freqMHz, henry, farad;
     };
-    const double w = 2 * M_PI * 14e6;
+    const double w = 2 * std::numbers::pi * 14e6;
     const Row rows[] = {
         {{30, 40}, 14, 40 / w, 0},
         {{80, -25}, 14, 0, 1 / (w * 25)},

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <iostream>
@@ -343,9 +344,14 @@ TEST_P(SettledImpedance, AgreesWithTheCircuit) {
     const SettleCase& c = kSettleCases[std::get<0>(GetParam())];
     const double noise = std::get<1>(GetParam());
     const std::string path =
-        WriteTouchstone("settle_" + std::to_string(std::get<0>(GetParam())) + ".s1p",
-                        "# MHz S RI R 50", 1.0, TsFormat::RI, FrequencyGrid(0.5, 61, 0.01),
-                        [&](double f) { return std::vector<Cx>{c.s11(f)}; });
+        // A file of its own: ctest runs several of these (and other worktrees'
+        // runs) at once in the same temporary folder.
+        WriteTouchstone(
+            "settle_" +
+                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+                ".s1p",
+            "# MHz S RI R 50", 1.0, TsFormat::RI, FrequencyGrid(0.5, 61, 0.01),
+            [&](double f) { return std::vector<Cx>{c.s11(f)}; });
     FileBench bench(path, noise, 7);
     const auto& r = c.ranges;
     bench.Scan(r[0][0], r[0][1], r[1][0], r[1][1], r[2][0], r[2][1]);

@@ -1,6 +1,7 @@
 // korvel-sweep --format s1p as a real process: the Touchstone file it writes
 // of a simulated bench reads back as that bench; bad requests write nothing.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -28,10 +29,11 @@ ChildResult Sweep(const std::vector<std::string>& more) {
 }
 
 TEST(SweepTouchstone, TheFileReadsBackAsTheBench) {
-    const std::string bench = WriteTouchstone(
-        "s1p_bench.s1p", "# MHz S RI R 50", 1.0, TsFormat::RI, FrequencyGrid(10, 20, 0.01),
-        [](double f) { return std::vector<Cx>{ReflectionOf(Antenna(f), 50)}; });
-    const std::string out = ::testing::TempDir() + "s1p_out.s1p";
+    const std::string bench =
+        WriteTouchstone("s1p_bench_" + std::to_string(getpid()) + ".s1p", "# MHz S RI R 50", 1.0,
+                        TsFormat::RI, FrequencyGrid(10, 20, 0.01),
+                        [](double f) { return std::vector<Cx>{ReflectionOf(Antenna(f), 50)}; });
+    const std::string out = ::testing::TempDir() + "s1p_out_" + std::to_string(getpid()) + ".s1p";
     const ChildResult run = Sweep({"--device", "sim:" + bench, "--range2", "11:17.5", "--format",
                                    "s1p", "--range", "2", "--output", out});
     ASSERT_TRUE(run.exited);

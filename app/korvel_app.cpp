@@ -8,8 +8,8 @@
 #include "app_title.h"
 #include "korvel_dlg.h"
 #include "record/recording_transport.h"
+#include "sim/sim_bench_operator.h"
 #include "sim/sim_transport.h"
-#include "sim_bench_operator.h"
 
 namespace korvel {
 
@@ -36,7 +36,7 @@ int CKORVELApp::InitInstance(const CommandLine& options, DeviceTransport& transp
     SteadyClock clock;
     DialogOptions dialogOptions;
     dialogOptions.enableCalibration = options.enableCalibration;
-    dialogOptions.device = options.device;
+    dialogOptions.device = options.device.text;
     if (auto* sim = dynamic_cast<SimTransport*>(&Unrecorded(transport))) {
         // The simulated bench follows what the calibration prompts ask for.
         dialogOptions.wrapWorkerWindow = [sim](WorkerWindow& window) {

@@ -5,12 +5,11 @@
 #include <vector>
 
 #include "command_line.h"
-#include "device_string.h"
+#include "device_choice.h"
 #include "korvel_app.h"
 #include "no_instrument_transport.h"
 #include "parent_console.h"
 #include "record/recording_transport.h"
-#include "record/replay_device.h"
 
 namespace {
 
@@ -54,7 +53,7 @@ int main(int argc, char** argv) {
     std::string error;
     std::string startupProblem;
     auto transport = korvel::MakeTransport(options.device, error);
-    if (!transport && korvel::IsReplayDevice(options.device)) {
+    if (!transport && options.device.kind == korvel::DeviceChoice::Kind::kReplay) {
         // A recording that cannot be replayed is shown in the window, which
         // then starts with no instrument.
         startupProblem = error;
@@ -67,7 +66,7 @@ int main(int argc, char** argv) {
     }
     if (!options.recordPath.empty()) {
         transport = korvel::MakeRecordingTransport(std::move(transport), options.recordPath,
-                                                   "korvel", options.device, error);
+                                                   "korvel", options.device.text, error);
         if (!transport) {
             korvel::UseParentConsole();
             std::fprintf(stderr, "korvel: --record: %s\n", error.c_str());

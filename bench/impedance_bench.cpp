@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "analysis/phase_settling.h"
-#include "dialog_settings.h"
+#include "core/measurement_state.h"
+#include "core/sweep_plan.h"
+#include "core/sweep_settings.h"
 #include "impedance_window.h"
-#include "measurement_state.h"
-#include "sweep_worker.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ BENCHMARK(BM_SettleRange)->Unit(benchmark::kMicrosecond);
 
 struct OpenWindow {
     korvel::MeasurementState state;
-    korvel::DialogSettings settings;
+    korvel::SweepSettings settings;
     korvel::ImpedanceWindow window{state, settings, nullptr};
     QImage picture;
 

@@ -51,7 +51,7 @@ gui_flags=(-std=c++20 -fsyntax-only -Wall -Wextra
     -DUNICODE -D_UNICODE -DWIN32 -D_WIN64 -DMINGW_HAS_SECURE_API=1 -D_WIN32_WINNT=0x0601
     -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB -DQT_NO_DEBUG -DASIO_STANDALONE
     -DKORVEL_APP_ID=\"korvel.check\"
-    -Icontrols -Iui -Iapp -Iengine
+    -Icontrols -Iui -Iapp -Iapp/options -Iengine
     -isystem "$qt" -isystem "$qt/QtCore" -isystem "$qt/QtGui" -isystem "$qt/QtWidgets"
     -isystem /usr/lib/x86_64-linux-gnu/qt6/mkspecs/win32-g++
     -isystem "$dir/korvel/third_party/include")

@@ -14,7 +14,7 @@ struct RangeSettings {
     const std::atomic<float>& stop;
 };
 
-RangeSettings SettingsOf(const DialogSettings& s, int range) {
+RangeSettings SettingsOf(const SweepSettings& s, int range) {
     switch (range) {
         case 1:
             return {s.m_enableVswr1, s.m_vswr1StartMHz, s.m_vswr1StopMHz};
@@ -85,7 +85,7 @@ std::optional<std::complex<double>> ImpedanceSnapshot::CableGamma(std::size_t i)
     return GammaAtCablePort(points[i].gamma, freqMHz[i], cableM);
 }
 
-ImpedanceInputs InputsOf(const MeasurementState& state, const DialogSettings& settings, int range) {
+ImpedanceInputs InputsOf(const MeasurementState& state, const SweepSettings& settings, int range) {
     const RangeSettings r = SettingsOf(settings, range);
     ImpedanceInputs in;
     in.range = range;
@@ -100,7 +100,7 @@ ImpedanceInputs InputsOf(const MeasurementState& state, const DialogSettings& se
     return in;
 }
 
-ImpedanceSnapshot TakeSnapshot(const MeasurementState& state, const DialogSettings& settings,
+ImpedanceSnapshot TakeSnapshot(const MeasurementState& state, const SweepSettings& settings,
                                int range) {
     const ImpedanceInputs in = InputsOf(state, settings, range);
     ImpedanceSnapshot s;

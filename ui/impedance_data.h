@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "analysis/phase_settling.h"
-#include "dialog_settings.h"
-#include "measurement_state.h"
+#include "core/measurement_state.h"
+#include "core/sweep_settings.h"
 
 namespace korvel {
 
@@ -46,8 +46,8 @@ struct ImpedanceInputs {
     bool operator==(const ImpedanceInputs&) const = default;
 };
 
-ImpedanceInputs InputsOf(const MeasurementState& state, const DialogSettings& settings, int range);
-ImpedanceSnapshot TakeSnapshot(const MeasurementState& state, const DialogSettings& settings,
+ImpedanceInputs InputsOf(const MeasurementState& state, const SweepSettings& settings, int range);
+ImpedanceSnapshot TakeSnapshot(const MeasurementState& state, const SweepSettings& settings,
                                int range);
 
 // "Marker", "MHz", "VSWR", "R (ohm)", ... in the read-out rows' order.

@@ -18,7 +18,7 @@
 
 namespace korvel {
 
-ImpedanceWindow::ImpedanceWindow(const MeasurementState& state, const DialogSettings& settings,
+ImpedanceWindow::ImpedanceWindow(const MeasurementState& state, const SweepSettings& settings,
                                  QWidget* owner)
     : QWidget(owner, Qt::Window), state_(state), settings_(settings) {
     setWindowTitle(QStringLiteral("Impedance"));

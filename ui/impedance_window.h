@@ -8,10 +8,10 @@
 
 #include <QWidget>
 
-#include "dialog_settings.h"
+#include "core/measurement_state.h"
+#include "core/sweep_settings.h"
 #include "impedance_data.h"
 #include "impedance_markers.h"
-#include "measurement_state.h"
 
 class QComboBox;
 class QLabel;
@@ -24,7 +24,7 @@ class ImpedanceSmithChart;
 
 class ImpedanceWindow : public QWidget {
   public:
-    ImpedanceWindow(const MeasurementState& state, const DialogSettings& settings, QWidget* owner);
+    ImpedanceWindow(const MeasurementState& state, const SweepSettings& settings, QWidget* owner);
 
     // The refresh tick: takes a new snapshot only when the range's readings
     // or the settings it depends on have changed (and the window is shown).
@@ -48,7 +48,7 @@ class ImpedanceWindow : public QWidget {
     void Picked(std::size_t point, bool drag);
 
     const MeasurementState& state_;
-    const DialogSettings& settings_;
+    const SweepSettings& settings_;
     int range_ = 1;
     ImpedanceInputs shown_;
     bool stale_ = true;

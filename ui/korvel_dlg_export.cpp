@@ -63,7 +63,7 @@ void CKORVELDlg::OnExportData() {
     header.time = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
     header.device = ExportDeviceName(options_.device);
     const ResultTable table =
-        SnapshotResults(state_, *this, std::move(header), heldTraces_.Samples());
+        SnapshotResults(state_, m_sweep, std::move(header), heldTraces_.Samples());
     int range = 0;
     if (format == ExportFormat::S1p) {
         // A Touchstone file holds one range: asked for when several are swept.

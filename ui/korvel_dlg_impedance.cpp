@@ -7,9 +7,9 @@ namespace korvel {
 
 void CKORVELDlg::OnImpedance() {
     if (!impedanceWindow_) {
-        impedanceWindow_ = new ImpedanceWindow(state_, *this, this);
+        impedanceWindow_ = new ImpedanceWindow(state_, m_sweep, this);
         RestoreImpedanceGeometry();
-        const DialogSettings& s = *this;
+        const SweepSettings& s = m_sweep;
         const int first = s.m_enableVswr1.load(kRelaxed) == 1   ? 1
                           : s.m_enableVswr2.load(kRelaxed) == 1 ? 2
                           : s.m_enableVswr3.load(kRelaxed) == 1 ? 3

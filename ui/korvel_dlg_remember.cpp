@@ -30,28 +30,28 @@ constexpr const char* kImpedanceGeometryKey = "Impedance/Geometry";
 struct RangeEntry {
     const char* key;
     int editId;
-    std::atomic<float> DialogSettings::*member;
+    std::atomic<float> SweepSettings::*member;
 };
 
 constexpr RangeEntry kRangeEntries[] = {
-    {"Edits/Range1StartMHz", kIdVswr1Start, &DialogSettings::m_vswr1StartMHz},
-    {"Edits/Range1StopMHz", kIdVswr1Stop, &DialogSettings::m_vswr1StopMHz},
-    {"Edits/Range2StartMHz", kIdVswr2Start, &DialogSettings::m_vswr2StartMHz},
-    {"Edits/Range2StopMHz", kIdVswr2Stop, &DialogSettings::m_vswr2StopMHz},
-    {"Edits/Range3StartMHz", kIdVswr3Start, &DialogSettings::m_vswr3StartMHz},
-    {"Edits/Range3StopMHz", kIdVswr3Stop, &DialogSettings::m_vswr3StopMHz},
+    {"Edits/Range1StartMHz", kIdVswr1Start, &SweepSettings::m_vswr1StartMHz},
+    {"Edits/Range1StopMHz", kIdVswr1Stop, &SweepSettings::m_vswr1StopMHz},
+    {"Edits/Range2StartMHz", kIdVswr2Start, &SweepSettings::m_vswr2StartMHz},
+    {"Edits/Range2StopMHz", kIdVswr2Stop, &SweepSettings::m_vswr2StopMHz},
+    {"Edits/Range3StartMHz", kIdVswr3Start, &SweepSettings::m_vswr3StartMHz},
+    {"Edits/Range3StopMHz", kIdVswr3Stop, &SweepSettings::m_vswr3StopMHz},
 };
 
 struct EnableEntry {
     const char* key;
     int boxId;
-    std::atomic<int32_t> DialogSettings::*member;
+    std::atomic<int32_t> SweepSettings::*member;
 };
 
 constexpr EnableEntry kEnableEntries[] = {
-    {"Enables/VSWR1", kIdEnableVswr1, &DialogSettings::m_enableVswr1},
-    {"Enables/VSWR2", kIdEnableVswr2, &DialogSettings::m_enableVswr2},
-    {"Enables/VSWR3", kIdEnableVswr3, &DialogSettings::m_enableVswr3},
+    {"Enables/VSWR1", kIdEnableVswr1, &SweepSettings::m_enableVswr1},
+    {"Enables/VSWR2", kIdEnableVswr2, &SweepSettings::m_enableVswr2},
+    {"Enables/VSWR3", kIdEnableVswr3, &SweepSettings::m_enableVswr3},
 };
 
 constexpr const char* kCurveColourKeys[] = {"Colours/VSWR1", "Colours/VSWR2", "Colours/VSWR3",
@@ -92,12 +92,12 @@ void CKORVELDlg::RestoreRememberedSettings() {
     rememberAction_->setChecked(true);
 
     const auto settings = OpenRememberedSettings();
-    DialogSettings& members = *this;
-    RestoreEditValue(*settings, kSmithFreqKey, ReadSmithFreqKHz, m_smithFreqKHz);
+    SweepSettings& members = m_sweep;
+    RestoreEditValue(*settings, kSmithFreqKey, ReadSmithFreqKHz, m_sweep.m_smithFreqKHz);
     for (const RangeEntry& e : kRangeEntries) {
         RestoreEditValue(*settings, e.key, ReadRangeMHz, members.*e.member);
     }
-    RestoreEditValue(*settings, kCableLengthKey, ReadCableLengthM, m_cableLengthM);
+    RestoreEditValue(*settings, kCableLengthKey, ReadCableLengthM, m_sweep.m_cableLengthM);
     for (const EnableEntry& e : kEnableEntries) {
         if (const auto on = ReadSwitchSetting(settings->value(Key(e.key)))) {
             (members.*e.member).store(*on ? 1 : 0, kRelaxed);

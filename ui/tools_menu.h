@@ -20,7 +20,6 @@ class ToolsMenu : public QObject {
     // trace is held and its text naming traces dropped by a range change.
     void AddEntries(QMenu& menu);
 
-    QAction* ExportData() const { return exportData_; }
     QAction* HoldTraces() const { return holdTraces_; }
     QAction* ClearHeldTraces() const { return clearHeldTraces_; }
     QAction* ShowResonance() const { return showResonance_; }

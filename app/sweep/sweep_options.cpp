@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "device_string.h"
+#include "device_choice.h"
 #include "program_options.h"
 #include "usb/usb_device_string.h"
 
@@ -97,19 +97,13 @@ bool ParseRange(const std::string& text, SweepRange& out, std::string& error) {
 }  // namespace
 
 void DeclareSweepOptions(ProgramOptions& app, SweepOptions& o) {
-    AddValueOption(app, "--device", "DEVICE",
-                   "instrument: sim (built-in simulator), sim:FILE (the simulator\n"
-                   "measuring a Touchstone .s1p/.s2p file), usb, usb:VVVV:PPPP[:SERIAL],\n"
-                   "unix:PATH, tcp:HOST:PORT, replay:FILE; default: the platform's own\n"
-                   "instrument layer (usb)",
-                   [&o](const std::string& v) {
-                       std::string error;
-                       if (!CheckDeviceString(v, error)) {
-                           return error;
-                       }
-                       o.device = v;
-                       return std::string();
-                   });
+    AddValueOption(
+        app, "--device", "DEVICE",
+        std::string(kDeviceFormsHelp) + "\ndefault: the platform's own instrument layer (usb)",
+        [&o](const std::string& v) {
+            std::string error;
+            return ParseDeviceChoice(v, o.device, error) ? std::string() : error;
+        });
     AddValueOption(app, "--record", "FILE",
                    "write every exchange with the instrument to FILE (JSON Lines);\n"
                    "--device replay:FILE plays it back",

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "device_choice.h"
+
 namespace korvel {
 class ProgramOptions;
 }  // namespace korvel
@@ -26,7 +28,7 @@ struct SweepRange {
 };
 
 struct SweepOptions {
-    std::string device;      // "" = the platform's own instrument layer
+    DeviceChoice device;     // text "" = the platform's own instrument layer
     std::string recordPath;  // not empty: record the instrument's traffic there
     uint32_t smithKHz = 14270;
     double cableM = 0.0;

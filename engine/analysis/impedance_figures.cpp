@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "cable_transform.h"
-#include "measurement_math.h"
+#include "core/cable_transform.h"
+#include "core/measurement_math.h"
 
 namespace korvel {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "device_link.h"
-#include "sweep_worker.h"
+#include "core/sweep_plan.h"
+#include "wire_protocol.h"
 
 namespace korvel {
 

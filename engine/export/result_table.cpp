@@ -9,9 +9,9 @@
 #include "analysis/range_impedance.h"
 #include "analysis/resonance.h"
 #include "analysis/vswr_figures.h"
-#include "cable_transform.h"
+#include "core/cable_transform.h"
+#include "core/sweep_worker.h"
 #include "json_text.h"
-#include "sweep_worker.h"
 
 namespace korvel {
 namespace {
@@ -253,7 +253,7 @@ OrderedJson JsonHeader(const ResultHeader& h) {
 
 }  // namespace
 
-ResultTable SnapshotResults(const MeasurementState& state, const DialogSettings& settings,
+ResultTable SnapshotResults(const MeasurementState& state, const SweepSettings& settings,
                             ResultHeader header,
                             const std::array<std::optional<std::vector<double>>, 4>& held) {
     ResultTable table;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "dialog_settings.h"
-#include "measurement_state.h"
+#include "core/measurement_state.h"
+#include "core/sweep_settings.h"
 
 namespace korvel {
 
@@ -57,7 +57,7 @@ struct ResultTable {
 // device are the caller's, and so is its version unless empty (then this
 // build's); its cable length, Smith point and input power are read here from
 // the settings and the state.
-ResultTable SnapshotResults(const MeasurementState& state, const DialogSettings& settings,
+ResultTable SnapshotResults(const MeasurementState& state, const SweepSettings& settings,
                             ResultHeader header,
                             const std::array<std::optional<std::vector<double>>, 4>& held = {});
 

@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "analysis/impedance_figures.h"
-#include "cable_transform.h"
+#include "core/cable_transform.h"
 
 namespace korvel {
 namespace {

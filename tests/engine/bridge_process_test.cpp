@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "child_process.h"
-#include "device_link.h"
+#include "core/device_link.h"
 #include "record/traffic_reader.h"
 #include "recording_window.h"
 #include "socket_peer.h"

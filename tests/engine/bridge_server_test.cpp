@@ -11,7 +11,7 @@
 
 #include "bridge/command_filter.h"
 #include "bridge_rig.h"
-#include "device_link.h"
+#include "core/device_link.h"
 #include "recording_window.h"
 #include "socket_peer.h"
 

@@ -31,7 +31,7 @@ double Number(const std::string& text) {
 // 3 a perfect match at point 0 and never measured from point 100 on, with S21.
 ResultTable Sample(ResultHeader header = {}) {
     MeasurementState state;
-    DialogSettings settings;
+    SweepSettings settings;
     for (std::size_t i = 0; i < 150; ++i)
         state.vswr1Points[i] = 1.05 + i * 0.04;
     for (std::size_t i = 0; i < 100; ++i) {

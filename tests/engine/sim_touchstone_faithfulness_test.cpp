@@ -16,17 +16,17 @@
 
 #include "analysis/impedance_figures.h"
 #include "analysis/range_impedance.h"
-#include "calibration.h"
-#include "device_string.h"
+#include "core/calibration.h"
+#include "core/measurement_state.h"
+#include "core/sweep_worker.h"
+#include "device_from_string.h"
 #include "fake_clock.h"
-#include "measurement_state.h"
 #include "recording_window.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_transport.h"
 #include "sim/touchstone.h"
 #include "sweep_options.h"
 #include "sweep_run.h"
-#include "sweep_worker.h"
 #include "touchstone_circuits.h"
 
 namespace korvel::testing {
@@ -96,7 +96,7 @@ class FileBench {
         state_.smithRequest = 1;
         SimTransport transport(sim_, &clock_);
         SweepWorker worker(transport, state_, window_, clock_);
-        window_.onInvalidate = [&] {
+        window_.onSmithChanged = [&] {
             out.push_back({kHz[next] / 1000.0, state_.smithR.load(), state_.smithX.load()});
             if (++next == kHz.size())
                 worker.RequestStop();
@@ -104,7 +104,7 @@ class FileBench {
                 window_.settings.m_smithFreqKHz = kHz[next];
         };
         worker.Run();
-        window_.onInvalidate = nullptr;
+        window_.onSmithChanged = nullptr;
         state_.smithRequest = 0;
         return out;
     }

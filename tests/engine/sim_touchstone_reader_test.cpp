@@ -6,13 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "device_string.h"
+#include "device_from_string.h"
 #include "recording_window.h"
-#include "sim/sim_command_line.h"
+#include "sim/sim_bench_operator.h"
 #include "sim/sim_transport.h"
 #include "sim/touchstone.h"
 #include "sim/touchstone_bench.h"
-#include "sim_bench_operator.h"
+#include "sim_command_line.h"
 #include "touchstone_circuits.h"
 
 namespace korvel {

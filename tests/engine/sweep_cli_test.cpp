@@ -29,7 +29,7 @@ TEST(SweepOptions, DefaultsAreTheDialogsStartValues) {
     const ParseResult r = Parse({});
     ASSERT_TRUE(r.options);
     const SweepOptions& o = *r.options;
-    EXPECT_EQ(o.device, "");
+    EXPECT_EQ(o.device.text, "");
     EXPECT_EQ(o.smithKHz, 14270u);
     EXPECT_EQ(o.cableM, 0.0);
     EXPECT_EQ(o.ranges[0].startMHz, 6.1f);
@@ -47,7 +47,7 @@ TEST(SweepOptions, EveryOptionInBothSpellings) {
                "--passes", "3", "--format", "json", "--timeout", "0.5"});
     ASSERT_TRUE(r.options) << r.error;
     const SweepOptions& o = *r.options;
-    EXPECT_EQ(o.device, "tcp:localhost:7720");
+    EXPECT_EQ(o.device.text, "tcp:localhost:7720");
     EXPECT_EQ(o.smithKHz, 50000u);
     EXPECT_EQ(o.cableM, 1000.0);
     EXPECT_EQ(o.ranges[0].startMHz, 1.0f);
@@ -81,8 +81,8 @@ TEST(SweepOptions, BadValuesAreRefusedWithTheDialogsMessages) {
         {{"--timeout", "-1"}, "--timeout: expected seconds, more than 0 and at most 86400"},
         {{"--timeout", "inf"}, "--timeout: expected seconds, more than 0 and at most 86400"},
         {{"--device", "serial:COM3"},
-         "--device: Unknown device \"serial:COM3\": use sim, usb, usb:VVVV:PPPP[:SERIAL], "
-         "unix:PATH or tcp:HOST:PORT."},
+         "--device: Unknown device \"serial:COM3\": use sim, sim:FILE, usb, "
+         "usb:VVVV:PPPP[:SERIAL], unix:PATH, tcp:HOST:PORT or replay:FILE."},
     };
     for (const auto& [args, message] : cases) {
         const ParseResult r = ParseSweepOptions(args);
@@ -161,7 +161,7 @@ TEST(SweepOptions, RepeatedOptionsAreReadInOrder) {
     EXPECT_FALSE(r.options->enabled[0]);
     EXPECT_FALSE(r.options->enabled[1]);
     EXPECT_TRUE(r.options->enabled[2]);
-    EXPECT_EQ(r.options->device, "");  // "--device=": the platform's own layer
+    EXPECT_EQ(r.options->device.text, "");  // "--device=": the platform's own layer
     EXPECT_EQ(r.options->format, OutputFormat::Csv);
     // The first bad use is the one reported, even when a later one is good.
     EXPECT_EQ(Parse({"--smith", "1", "--smith", "2000"}).error,
@@ -180,7 +180,7 @@ TEST(SweepOptions, HelpListsEveryOptionWithItsDefault) {
 
 ResultTable SampleTable() {
     MeasurementState state;
-    DialogSettings settings;
+    SweepSettings settings;
     for (std::size_t i = 0; i < kSweepPoints; ++i)
         state.vswr2Points[i] = 1.0 + i / 7.0;
     state.vswr3Points[3] = 1.5;

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "device_string.h"
+#include "device_from_string.h"
 #include "record/traffic_reader.h"
 #include "sweep_options.h"
 #include "temp_file.h"

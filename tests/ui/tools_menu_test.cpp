@@ -20,6 +20,7 @@
 #include "dialog_fixture.h"
 #include "dialog_template.h"
 #include "draw_context.h"
+#include "text_recorder.h"
 #include "tools_menu.h"
 
 namespace korvel::testing {
@@ -216,7 +217,7 @@ TEST_F(ExportTest, CsvColumnsFollowFromTheShownVswr) {
         state.vswr3Points[k] = 1.0 + 0.01 * k;                 // a perfect match at point 0
         state.s21Points[k] = -0.1 * k;
     }
-    dialog->m_enableVswr2 = 0;  // left out
+    dialog->m_sweep.m_enableVswr2 = 0;  // left out
     const QStringList lines = QString(Export("r.csv", false)).split('\n', Qt::SkipEmptyParts);
     const QString header = lines.filter(QRegularExpression("^#")).join('\n');
     EXPECT_TRUE(

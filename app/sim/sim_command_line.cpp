@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "program_options.h"
-#include "touchstone_bench.h"
+#include "sim/touchstone_bench.h"
 
 namespace korvel {
 

@@ -28,7 +28,6 @@ inline constexpr uint16_t kPinMarkerAmp = 3000;
 inline constexpr uint16_t kPinMarkerPhase = 2600;
 inline constexpr uint8_t kPinBlock = 6;
 inline constexpr int kPinReadsPerLevel = 100;
-inline constexpr int kCalPagesPerBlock = 32;
 inline constexpr int kZoBlocks = 6;
 inline constexpr int kZoPoints = 768;
 inline constexpr Milliseconds kCalSettlePause{500};

@@ -1,7 +1,7 @@
 #include "bridge_command_line.h"
 
 #include "bridge/listen_policy.h"
-#include "device_string.h"
+#include "device_choice.h"
 #include "program_options.h"
 
 namespace korvel::bridge {
@@ -16,17 +16,13 @@ constexpr const char* kAbout =
 }  // namespace
 
 void DeclareBridgeOptions(ProgramOptions& app, BridgeCommandLine& c) {
-    AddValueOption(app, "--device", "DEVICE",
-                   "instrument: usb, usb:VVVV:PPPP[:SERIAL], sim, unix:PATH,\n"
-                   "tcp:HOST:PORT; default: the platform's own instrument layer",
-                   [&c](const std::string& v) {
-                       std::string error;
-                       if (!CheckDeviceString(v, error)) {
-                           return error;
-                       }
-                       c.device = v;
-                       return std::string();
-                   });
+    AddValueOption(
+        app, "--device", "DEVICE",
+        std::string(kDeviceFormsHelp) + "\ndefault: the platform's own instrument layer (usb)",
+        [&c](const std::string& v) {
+            std::string error;
+            return ParseDeviceChoice(v, c.device, error) ? std::string() : error;
+        });
     AddValueOption(app, "--listen", "ENDPOINT",
                    "where to serve: unix:PATH (mode 0600) or tcp:HOST:PORT\n"
                    "on a loopback address (required)",
@@ -77,10 +73,8 @@ bool ParseBridgeCommandLine(const std::vector<std::string>& args, BridgeCommandL
         return false;
     }
     // Serving itself would only relay its own commands back to itself.
-    StreamEndpoint device;
-    std::string ignored;
-    if (ParseStreamEndpoint(c.device, device, ignored) &&
-        device.ToString() == c.listen.ToString()) {
+    if (c.device.kind == DeviceChoice::Kind::kStream &&
+        c.device.endpoint.ToString() == c.listen.ToString()) {
         error = "--device and --listen name the same endpoint.";
         return false;
     }

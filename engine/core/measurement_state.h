@@ -9,10 +9,9 @@
 #include <cstdint>
 
 #include "analysis/reflection_readings.h"
+#include "sweep_plan.h"
 
 namespace korvel {
-
-inline constexpr std::size_t kSweepPoints = 200;
 inline constexpr std::size_t kPowerCurvePoints = 8;
 
 using PointArray = std::array<std::atomic<double>, kSweepPoints>;

@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "clock.h"
-#include "device_string.h"
+#include "device_choice.h"
 #include "record/recording_transport.h"
-#include "sweep/sweep_options.h"
-#include "sweep/sweep_run.h"
+#include "sweep_options.h"
+#include "sweep_run.h"
 #if !defined(_WIN32)
-#include "sweep/usb_commands.h"
+#include "usb_commands.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -37,8 +37,9 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (!parsed.options->recordPath.empty()) {
-        transport = korvel::MakeRecordingTransport(std::move(transport), parsed.options->recordPath,
-                                                   "korvel-sweep", parsed.options->device, error);
+        transport =
+            korvel::MakeRecordingTransport(std::move(transport), parsed.options->recordPath,
+                                           "korvel-sweep", parsed.options->device.text, error);
         if (!transport) {
             std::cerr << "korvel-sweep: --record: " << error << "\n";
             return kExitUsage;

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "stop_on_signal.h"
+#include "../stop_on_signal.h"
 
-#include "bridge/bridge_command_line.h"
 #include "bridge/bridge_server.h"
 #include "bridge/instrument_thread.h"
 #include "bridge/listen_policy.h"
+#include "bridge_command_line.h"
 #include "clock.h"
-#include "device_string.h"
+#include "device_choice.h"
 #include "record/recording_transport.h"
 
 namespace {
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     }
     if (!options.recordPath.empty()) {
         transport = korvel::MakeRecordingTransport(std::move(transport), options.recordPath,
-                                                   "korvel-bridge", options.device, error);
+                                                   "korvel-bridge", options.device.text, error);
         if (!transport) {
             std::fprintf(stderr, "korvel-bridge: --record: %s\n", error.c_str());
             return 64;

@@ -78,7 +78,7 @@ void RunPinCalibration(WorkerContext& ctx) {
                            RoundReadingToWord(mean20)};
     std::array<uint8_t, 32> page{};  // bytes 8 to 31 are never read back
     PackCalRecord(record, page.data());
-    for (int p = 0; p < kCalPagesPerBlock; ++p) {
+    for (int p = 0; p < kPagesPerBlock; ++p) {
         if (ctx.LinkUp())
             ctx.link.WriteCalPage(kPinBlock, static_cast<uint8_t>(p), page.data());
         if (!ctx.Sleep(kCalPointPause))
@@ -104,9 +104,9 @@ void RunZoCalibration(WorkerContext& ctx) {
         return;
     std::array<uint8_t, 32> page{};
     for (int block = 0; block < kZoBlocks; ++block) {
-        for (int p = 0; p < kCalPagesPerBlock; ++p) {
+        for (int p = 0; p < kPagesPerBlock; ++p) {
             for (int slot = 0; slot < 4; ++slot) {
-                const int n = (block * kCalPagesPerBlock + p) * 4 + slot;
+                const int n = (block * kPagesPerBlock + p) * kRecordsPerPage + slot;
                 if (n == kOpenPortRecord && !ShowPrompt(ctx, kZoPromptOpenPort))
                     return;
                 if (!MeasureCalPoint(ctx, n, reading))

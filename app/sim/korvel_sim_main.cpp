@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "stop_on_signal.h"
+#include "../stop_on_signal.h"
 
-#include "sim/sim_command_line.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_server.h"
+#include "sim_command_line.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);

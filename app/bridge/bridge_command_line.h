@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "device_choice.h"
 #include "stream/stream_endpoint.h"
 
 namespace korvel {
@@ -14,8 +15,8 @@ namespace korvel::bridge {
 
 struct BridgeCommandLine {
     bool help = false;
-    // Any device string; "" is the platform's own instrument layer.
-    std::string device;
+    // Any device; text "" is the platform's own instrument layer.
+    DeviceChoice device;
     StreamEndpoint listen;
     bool allowRemote = false;
     bool allowCalibrationWrites = false;

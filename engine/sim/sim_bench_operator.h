@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
+#include "core/worker_window.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_instrument.h"
-#include "worker_window.h"
 
 namespace korvel {
 
@@ -22,11 +22,11 @@ class SimBenchOperator final : public WorkerWindow {
     SimBenchOperator(WorkerWindow& window, SimInstrument& instrument)
         : window_(window), instrument_(instrument) {}
 
-    const DialogSettings& Settings() const override { return window_.Settings(); }
+    const SweepSettings& Settings() const override { return window_.Settings(); }
     void BeginScanPass() override { window_.BeginScanPass(); }
-    void DrawProgressLine(int y, int xEnd) override { window_.DrawProgressLine(y, xEnd); }
+    void ScanProgress(int channel, int point) override { window_.ScanProgress(channel, point); }
     void EndScanPass() override { window_.EndScanPass(); }
-    void InvalidateSmithArea() override { window_.InvalidateSmithArea(); }
+    void SmithPointChanged() override { window_.SmithPointChanged(); }
     void ShowMessage(const std::string& text) override;
     void PassFinished() override { window_.PassFinished(); }
 

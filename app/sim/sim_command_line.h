@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "sim_bench.h"
-#include "sim_fault.h"
-#include "sim_server.h"
+#include "sim/sim_bench.h"
+#include "sim/sim_fault.h"
+#include "sim/sim_server.h"
+#include "sim/touchstone.h"
 #include "stream/stream_endpoint.h"
-#include "touchstone.h"
 
 namespace korvel {
 class ProgramOptions;

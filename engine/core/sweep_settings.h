@@ -1,6 +1,7 @@
-// The main dialog's settings that the sweep worker reads while it runs. The
-// dialog derives from this record, so these are its own members; only the
-// window thread writes them (data exchange of the submit commands).
+// The settings the sweep worker reads while it runs: the Smith frequency, the
+// three ranges, their enables and the cable length. The main dialog holds one
+// (its data exchange writes it, on the window thread alone); korvel-sweep
+// fills one from its options.
 #pragma once
 
 #include <atomic>
@@ -8,7 +9,7 @@
 
 namespace korvel {
 
-struct DialogSettings {
+struct SweepSettings {
     std::atomic<uint32_t> m_smithFreqKHz{14270};
     std::atomic<float> m_vswr1StartMHz{6.1f};
     std::atomic<float> m_vswr1StopMHz{7.9f};

@@ -18,17 +18,16 @@ struct ChannelPlan {
     const std::atomic<float>& start;
     const std::atomic<float>& stop;
     PointArray& points;
-    int lineY;
 };
 
-ChannelPlan PlanOf(int channel, const DialogSettings& s, MeasurementState& state) {
+ChannelPlan PlanOf(int channel, const SweepSettings& s, MeasurementState& state) {
     switch (channel) {
         case 1:
-            return {s.m_enableVswr1, s.m_vswr1StartMHz, s.m_vswr1StopMHz, state.vswr1Points, 24};
+            return {s.m_enableVswr1, s.m_vswr1StartMHz, s.m_vswr1StopMHz, state.vswr1Points};
         case 2:
-            return {s.m_enableVswr2, s.m_vswr2StartMHz, s.m_vswr2StopMHz, state.vswr2Points, 174};
+            return {s.m_enableVswr2, s.m_vswr2StartMHz, s.m_vswr2StopMHz, state.vswr2Points};
         default:
-            return {s.m_enableVswr3, s.m_vswr3StartMHz, s.m_vswr3StopMHz, state.vswr3Points, 327};
+            return {s.m_enableVswr3, s.m_vswr3StartMHz, s.m_vswr3StopMHz, state.vswr3Points};
     }
 }
 
@@ -49,12 +48,6 @@ bool ReferencesUsable(const DetectorReading& r) {
 
 }  // namespace
 
-double SweepPointFreqMHz(float startMHz, float stopMHz, int i) {
-    const double start = startMHz;
-    const double stop = stopMHz;
-    return start + (stop - start) * i / static_cast<double>(kSweepPoints);
-}
-
 Milliseconds SweepPointPause(int i) {
     return i % 40 == 0 ? kSweepLongPause : kSweepShortPause;
 }
@@ -65,17 +58,17 @@ void SweepWorker::GuardedWindow::BeginScanPass() {
     if (!stop_.IsRaised())
         window_.BeginScanPass();
 }
-void SweepWorker::GuardedWindow::DrawProgressLine(int y, int xEnd) {
+void SweepWorker::GuardedWindow::ScanProgress(int channel, int point) {
     if (!stop_.IsRaised())
-        window_.DrawProgressLine(y, xEnd);
+        window_.ScanProgress(channel, point);
 }
 void SweepWorker::GuardedWindow::EndScanPass() {
     if (!stop_.IsRaised())
         window_.EndScanPass();
 }
-void SweepWorker::GuardedWindow::InvalidateSmithArea() {
+void SweepWorker::GuardedWindow::SmithPointChanged() {
     if (!stop_.IsRaised())
-        window_.InvalidateSmithArea();
+        window_.SmithPointChanged();
 }
 void SweepWorker::GuardedWindow::ShowMessage(const std::string& text) {
     if (!stop_.IsRaised())
@@ -270,7 +263,7 @@ void SweepWorker::SweepChannel(int channel) {
             if (ctx_.Stopping())
                 return;
         }
-        window_.DrawProgressLine(plan.lineY, kProgressLineX + (kProgressLineSpan * i) / 200);
+        window_.ScanProgress(channel, i);
         const double f = SweepPointFreqMHz(plan.start.load(kRelaxed), plan.stop.load(kRelaxed), i);
         DetectorReading reading;
         const Tuned tuned = TuneAndRead(f, SweepPointPause(i), reading);
@@ -387,7 +380,7 @@ void SweepWorker::MeasureSmithPoint() {
     state_.smithX.store(z.x, kRelaxed);
     state_.smithGammaShown.store(mag, kRelaxed);
     state_.smithZMag.store(zMag, kRelaxed);
-    window_.InvalidateSmithArea();
+    window_.SmithPointChanged();
 }
 
 }  // namespace korvel

@@ -12,6 +12,7 @@
 #include "device_link.h"
 #include "device_transport.h"
 #include "measurement_state.h"
+#include "sweep_plan.h"
 #include "worker_context.h"
 #include "worker_window.h"
 
@@ -30,13 +31,6 @@ inline constexpr Milliseconds kSweepShortPause{10};
 inline constexpr double kGammaScaleFactor = 0.97;
 inline constexpr float kDefaultPinReading0dBm = 2446.0f;
 inline constexpr float kDefaultPinReadingMinus20dBm = 2084.0f;
-inline constexpr int kProgressLineX = 430;
-inline constexpr int kProgressLineSpan = 724;
-
-// Frequency of sweep point i of a range: start + (stop - start) * i / 200 MHz,
-// from the dialog's single-precision limits, in double.
-double SweepPointFreqMHz(float startMHz, float stopMHz, int i);
-
 // Pause before reading point i: 100 ms at every 40th point, 10 ms otherwise.
 Milliseconds SweepPointPause(int i);
 
@@ -60,11 +54,11 @@ class SweepWorker {
       public:
         GuardedWindow(WorkerWindow& window, const StopSignal& stop)
             : window_(window), stop_(stop) {}
-        const DialogSettings& Settings() const override { return window_.Settings(); }
+        const SweepSettings& Settings() const override { return window_.Settings(); }
         void BeginScanPass() override;
-        void DrawProgressLine(int y, int xEnd) override;
+        void ScanProgress(int channel, int point) override;
         void EndScanPass() override;
-        void InvalidateSmithArea() override;
+        void SmithPointChanged() override;
         void ShowMessage(const std::string& text) override;
         void PassFinished() override;
 

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <clocale>
+#include <cstdio>
 #include <memory>
 
 #include "about_dlg.h"
@@ -29,6 +30,13 @@ CKORVELApp::CKORVELApp(int& argc, char** argv) : QApplication(argc, argv) {
 
 void CKORVELApp::ShowStartupProblem(const std::string& text) {
     QMessageBox::warning(nullptr, ApplicationTitle(), QString::fromStdString(text));
+}
+
+void CKORVELApp::ReportProblem(const std::string& text) {
+    std::fprintf(stderr, "korvel: %s\n", text.c_str());
+    std::fflush(stderr);
+    QMetaObject::invokeMethod(
+        qApp, [text] { ShowStartupProblem(text); }, Qt::QueuedConnection);
 }
 
 int CKORVELApp::InitInstance(const CommandLine& options, DeviceTransport& transport) {

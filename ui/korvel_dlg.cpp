@@ -8,6 +8,7 @@
 #include "dialog_template.h"
 #include "dialog_units.h"
 #include "frequency_plan.h"
+#include "impedance_window.h"
 #include "power_meter.h"
 #include "smith_panel.h"
 #include "tools_menu.h"
@@ -177,6 +178,9 @@ void CKORVELDlg::OnTimer() {
     m_meter.m_value = state_.rfPowerDbm.load(kRelaxed);
     m_meter.UpdateIfChanged();
     bridge_->RefreshStaleOverlays();
+    if (impedanceWindow_) {
+        impedanceWindow_->Refresh();
+    }
 }
 
 void CKORVELDlg::paintEvent(QPaintEvent* event) {

@@ -34,6 +34,7 @@ class QSettings;
 
 namespace korvel {
 
+class ImpedanceWindow;
 class SweepWorker;
 class ToolsMenu;
 class WorkerWindowBridge;
@@ -101,6 +102,9 @@ class CKORVELDlg : public QDialog {
     void OnHoldTraces();
     void OnClearHeldTraces();
     void OnShowResonance(bool shown);
+    // Opens (or brings up) the Impedance window.
+    void OnImpedance();
+    ImpedanceWindow* Impedance() const { return impedanceWindow_; }
 
     // The control of the layout with this id (the frames' ids give the charts
     // and the meter that stand on them), or null.
@@ -163,6 +167,7 @@ class CKORVELDlg : public QDialog {
     void SaveRememberedSettings();
     void SaveViewChoices(QSettings& settings);
     void OnRememberSettings(bool on);
+    void RestoreImpedanceGeometry();
 
     MeasurementState& state_;
     DeviceTransport& transport_;
@@ -178,6 +183,7 @@ class CKORVELDlg : public QDialog {
     QAction* rememberAction_ = nullptr;
     ToolsMenu* tools_ = nullptr;  // child QObject of this window
     HeldTraces heldTraces_;
+    ImpedanceWindow* impedanceWindow_ = nullptr;  // child window, made when first opened
     int refreshTimerId_ = 0;
     bool initialised_ = false;
 };

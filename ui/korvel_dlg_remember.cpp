@@ -12,6 +12,7 @@
 #include "app_title.h"
 #include "dialog_template.h"
 #include "field_rules.h"
+#include "impedance_window.h"
 #include "korvel_dlg.h"
 #include "remembered_settings.h"
 #include "tools_menu.h"
@@ -24,6 +25,7 @@ constexpr const char* kRememberEntry = "Re&member Settings";
 
 constexpr const char* kSmithFreqKey = "Edits/SmithFrequencyKHz";
 constexpr const char* kCableLengthKey = "Edits/CableLengthM";
+constexpr const char* kImpedanceGeometryKey = "Impedance/Geometry";
 
 struct RangeEntry {
     const char* key;
@@ -176,6 +178,9 @@ void CKORVELDlg::SaveViewChoices(QSettings& settings) {
     settings.setValue(Key(kCoordinateColourKey), ShowColourSetting(m_chartVswr1.m_gridColor));
     settings.setValue(Key(kShowResonanceKey),
                       ShowSwitchSetting(Tools().ShowResonance()->isChecked()));
+    if (impedanceWindow_) {
+        settings.setValue(Key(kImpedanceGeometryKey), impedanceWindow_->saveGeometry());
+    }
     const auto& traces = heldTraces_.Traces();
     for (std::size_t i = 0; i < traces.size(); ++i) {
         if (traces[i]) {
@@ -184,6 +189,15 @@ void CKORVELDlg::SaveViewChoices(QSettings& settings) {
             settings.remove(Key(kHeldTraceKeys[i]));
         }
     }
+}
+
+void CKORVELDlg::RestoreImpedanceGeometry() {
+    if (!impedanceWindow_ || !RememberingSettings()) {
+        return;
+    }
+    // A damaged value is refused by restoreGeometry: the window keeps its size.
+    impedanceWindow_->restoreGeometry(
+        OpenRememberedSettings()->value(Key(kImpedanceGeometryKey)).toByteArray());
 }
 
 void CKORVELDlg::OnRememberSettings(bool on) {

@@ -74,7 +74,7 @@ bool ParseBridgeCommandLine(const std::vector<std::string>& args, BridgeCommandL
     }
     // Serving itself would only relay its own commands back to itself.
     if (c.device.kind == DeviceChoice::Kind::kStream &&
-        c.device.endpoint.ToString() == c.listen.ToString()) {
+        ReachesListener(c.device.endpoint, c.listen)) {
         error = "--device and --listen name the same endpoint.";
         return false;
     }

@@ -13,12 +13,15 @@
 #include "bridge_command_line.h"
 #include "clock.h"
 #include "device_choice.h"
+#include "record/record_target.h"
 #include "record/recording_transport.h"
 
 namespace {
 
 // How often a missing instrument is looked for.
 constexpr korvel::Milliseconds kInstrumentPoll{500};
+constexpr int kExitUsage = 64;
+constexpr int kExitRecordFailed = 74;
 
 void PrintLine(FILE* stream, const std::string& line) {
     std::fprintf(stream, "korvel-bridge: %s\n", line.c_str());
@@ -34,25 +37,39 @@ int main(int argc, char** argv) {
     std::string error;
     if (!bridge::ParseBridgeCommandLine(args, options, error)) {
         std::fprintf(stderr, "korvel-bridge: %s\n%s", error.c_str(), bridge::BridgeUsage().c_str());
-        return 64;
+        return kExitUsage;
     }
     if (options.help) {
         std::fputs(bridge::BridgeUsage().c_str(), stdout);
         return 0;
     }
+    if (!options.recordPath.empty()) {
+        error = korvel::record::RecordTargetClash(
+            options.recordPath, {korvel::record::DeviceInputFile(options.device)});
+        if (!error.empty()) {
+            std::fprintf(stderr, "korvel-bridge: --record: %s\n", error.c_str());
+            return kExitUsage;
+        }
+    }
     std::unique_ptr<korvel::DeviceTransport> transport =
         korvel::MakeTransport(options.device, error);
     if (!transport) {
         std::fprintf(stderr, "korvel-bridge: --device: %s\n", error.c_str());
-        return 64;
+        return kExitUsage;
     }
+    // The file is made only once the bridge listens.
+    korvel::RecordingTransport* recording = nullptr;
     if (!options.recordPath.empty()) {
-        transport = korvel::MakeRecordingTransport(std::move(transport), options.recordPath,
-                                                   "korvel-bridge", options.device.text, error);
-        if (!transport) {
+        auto recorder = korvel::PrepareRecordingTransport(
+            std::move(transport), options.recordPath, "korvel-bridge", options.device.text, error);
+        if (!recorder) {
             std::fprintf(stderr, "korvel-bridge: --record: %s\n", error.c_str());
-            return 64;
+            return kExitUsage;
         }
+        recorder->SetFailureReport(
+            [](const std::string& message) { PrintLine(stderr, "--record: " + message); });
+        recording = recorder.get();
+        transport = std::move(recorder);
     }
     if (options.allowRemote && !bridge::IsLocalOnly(options.listen, error)) {
         PrintLine(stderr, bridge::RemoteListenWarning(options.listen));
@@ -69,8 +86,16 @@ int main(int argc, char** argv) {
     if (!server.Listen(options.listen, error)) {
         std::fprintf(stderr, "korvel-bridge: cannot listen on %s: %s\n",
                      options.listen.ToString().c_str(), error.c_str());
-        return 1;
+        return kExitUsage;
+    }
+    if (recording != nullptr && !recording->Start(error)) {
+        std::fprintf(stderr, "korvel-bridge: --record: %s\n", error.c_str());
+        return kExitUsage;
     }
     const bool served = server.Serve();
-    return served ? 0 : 1;
+    if (!served) {
+        return 1;
+    }
+    // Served to the end, but the recording asked for is incomplete.
+    return recording != nullptr && recording->WriteFailed() ? kExitRecordFailed : 0;
 }

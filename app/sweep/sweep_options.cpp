@@ -161,19 +161,33 @@ void DeclareSweepOptions(ProgramOptions& app, SweepOptions& o) {
                        o.passes = static_cast<int>(passes);
                        return "";
                    });
-    AddValueOption(app, "--format", "csv|json",
-                   "csv (default; header lines start with #) or json; a point never\n"
-                   "measured is an empty field or null",
+    AddValueOption(app, "--format", "csv|json|s1p",
+                   "csv (default; header lines start with #), json, or s1p (a\n"
+                   "Touchstone file of one range's reflections, with --range); a point\n"
+                   "never measured is an empty field or null",
                    [&o](const std::string& v) {
                        if (v == "csv") {
                            o.format = OutputFormat::Csv;
                        } else if (v == "json") {
                            o.format = OutputFormat::Json;
+                       } else if (v == "s1p") {
+                           o.format = OutputFormat::S1p;
                        } else {
-                           return "expected csv or json";
+                           return "expected csv, json or s1p";
                        }
                        return "";
                    });
+    AddValueOption(app, "--range", "1|2|3", "write only this range (an enabled one)",
+                   [&o](const std::string& v) {
+                       if (v != "1" && v != "2" && v != "3")
+                           return "expected 1, 2 or 3";
+                       o.onlyRange = v[0] - '0';
+                       return "";
+                   });
+    AddSwitch(app, "--cable-port",
+              "give R, X and the reflection at the far end of the --cable length\n"
+              "instead of at the instrument",
+              o.cablePort);
     AddValueOption(app, "--output", "FILE",
                    "write the results to FILE instead of standard output; the file\n"
                    "is replaced whole or, on failure, left as it was",
@@ -231,6 +245,10 @@ ParseResult ParseSweepOptions(const std::vector<std::string>& args) {
     DeclareSweepOptions(app, o);
     ParseResult result;
     result.error = ParseOptions(app, args);
+    if (result.error.empty() && o.format == OutputFormat::S1p && o.onlyRange == 0 && !o.help)
+        result.error = "--format s1p: needs --range 1, 2 or 3 (one range per file)";
+    if (result.error.empty() && o.onlyRange != 0 && !o.enabled[o.onlyRange - 1])
+        result.error = "--range " + std::to_string(o.onlyRange) + ": that range is disabled";
     if (result.error.empty()) {
         result.options = o;
     }

@@ -9,6 +9,7 @@
 #include "core/sweep_worker.h"
 #include "export/atomic_file.h"
 #include "export/result_table.h"
+#include "export/touchstone_writer.h"
 #include "record/traffic_reader.h"
 
 namespace korvel::sweep {
@@ -38,10 +39,17 @@ std::string ResultText(const SweepOptions& options, const MeasurementState& stat
     // A replay names the recorded instrument, so that it prints the same
     // bytes as the run it replays.
     header.device = MeasuredDevice(options.device);
+    header.cablePort = options.cablePort;
     ResultTable table = SnapshotResults(state, settings, header);
     table.summary = options.summary;
+    if (options.onlyRange != 0) {
+        std::erase_if(table.ranges,
+                      [&](const RangeResult& r) { return r.range != options.onlyRange; });
+    }
     std::ostringstream text;
-    if (options.format == OutputFormat::Json) {
+    if (options.format == OutputFormat::S1p) {
+        WriteTouchstoneS1p(text, table, options.onlyRange);
+    } else if (options.format == OutputFormat::Json) {
         WriteResultJson(text, table);
     } else {
         WriteResultCsv(text, table);

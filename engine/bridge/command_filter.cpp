@@ -64,6 +64,7 @@ void CommandFilter::Feed(const uint8_t* data, std::size_t length) {
         } else {
             commands_.emplace_back(payload, payload + payloadLength);
             partial_.clear();
+            ++received_;
         }
     }
 }

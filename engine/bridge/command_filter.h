@@ -40,6 +40,8 @@ class CommandFilter {
     bool Refused() const { return !refusal_.empty(); }
     // Bytes of an unfinished frame (dropped if the connection ends there).
     std::size_t Unfinished() const { return partial_.size(); }
+    // Whole commands received so far.
+    uint64_t Received() const { return received_; }
 
   private:
     // Checks the frame in partial_ once its header is in; false when refused.
@@ -49,6 +51,7 @@ class CommandFilter {
     std::vector<uint8_t> partial_;
     std::deque<std::vector<uint8_t>> commands_;
     std::string refusal_;
+    uint64_t received_ = 0;
 };
 
 }  // namespace korvel::bridge

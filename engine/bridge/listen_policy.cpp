@@ -2,18 +2,44 @@
 
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
+#include <filesystem>
+#include <vector>
 
 namespace korvel::bridge {
+
+namespace {
+
+asio::ip::address Unmapped(asio::ip::address address) {
+    if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+        return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+    }
+    return address;
+}
+
+std::vector<asio::ip::address> Addresses(const StreamEndpoint& endpoint, bool passive) {
+    asio::io_context io;
+    asio::ip::tcp::resolver resolver(io);
+    std::error_code ec;
+    const auto results = resolver.resolve(
+        endpoint.host, std::to_string(endpoint.port),
+        passive ? asio::ip::tcp::resolver::passive : asio::ip::tcp::resolver::flags(), ec);
+    std::vector<asio::ip::address> out;
+    if (!ec) {
+        for (const auto& entry : results) {
+            out.push_back(Unmapped(entry.endpoint().address()));
+        }
+    }
+    return out;
+}
+
+}  // namespace
 
 std::string FirstAddressOthersReach(const std::vector<std::string>& addresses) {
     for (const std::string& text : addresses) {
         std::error_code ec;
-        asio::ip::address address = asio::ip::make_address(text, ec);
+        const asio::ip::address address = Unmapped(asio::ip::make_address(text, ec));
         if (ec) {
             return text;
-        }
-        if (address.is_v6() && address.to_v6().is_v4_mapped()) {
-            address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
         }
         if (!address.is_loopback()) {
             return text;
@@ -47,6 +73,35 @@ bool IsLocalOnly(const StreamEndpoint& endpoint, std::string& error) {
         return false;
     }
     return true;
+}
+
+bool ReachesListener(const StreamEndpoint& device, const StreamEndpoint& listen) {
+    if (device.kind != listen.kind) {
+        return false;
+    }
+    if (device.kind == StreamEndpoint::Kind::Unix) {
+        std::error_code ec;
+        const auto a =
+            std::filesystem::weakly_canonical(std::filesystem::absolute(device.path, ec), ec);
+        const auto b =
+            std::filesystem::weakly_canonical(std::filesystem::absolute(listen.path, ec), ec);
+        return device.path == listen.path || (!ec && a == b);
+    }
+    if (device.port != listen.port) {
+        return false;
+    }
+    const auto reached = Addresses(device, false);
+    for (const asio::ip::address& bound : Addresses(listen, true)) {
+        for (const asio::ip::address& address : reached) {
+            // A listener on the wildcard address takes connections to any of
+            // this machine's addresses; the loopback ones are surely among them.
+            if (address == bound ||
+                (bound.is_unspecified() && (address.is_loopback() || address.is_unspecified()))) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 std::string RemoteListenWarning(const StreamEndpoint& endpoint) {

@@ -19,6 +19,12 @@ bool IsLocalOnly(const StreamEndpoint& endpoint, std::string& error);
 // its IPv4 address; text that is no address counts as reachable.
 std::string FirstAddressOthersReach(const std::vector<std::string>& addresses);
 
+// True when a client of `device` would reach the bridge's own listener on
+// `listen`, under any spelling: the same Unix socket path once made
+// canonical, or a TCP port and address the listener binds (its wildcard
+// address taking every one).
+bool ReachesListener(const StreamEndpoint& device, const StreamEndpoint& listen);
+
 // The warning printed when listening elsewhere is allowed.
 std::string RemoteListenWarning(const StreamEndpoint& endpoint);
 

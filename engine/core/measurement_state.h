@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "analysis/reflection_readings.h"
 #include "sweep_plan.h"
 
 namespace korvel {
@@ -48,6 +49,8 @@ struct MeasurementState {
     PointArray vswr2Points{};
     PointArray vswr3Points{};
     PointArray s21Points{};
+    // The detector readings behind the VSWR points, for the impedance views.
+    ReflectionReadings reflections;
 };
 
 inline constexpr auto kRelaxed = std::memory_order_relaxed;

@@ -273,6 +273,7 @@ void SweepWorker::SweepChannel(int channel) {
         // A point without a usable reply keeps its previous value.
         if (std::isfinite(point.gamma)) {
             plan.points[i].store(VswrFromGammaSweep(point.gamma), kRelaxed);
+            state_.reflections.Store(channel, i, point.reading);
         }
         if (channel == 3 && point.s21Fresh) {
             ring[i % 4] = state_.s21Db.load(kRelaxed);
@@ -327,6 +328,8 @@ SweepWorker::PointResult SweepWorker::MeasurePoint(const DetectorReading& r) {
     const double a2 = DetectorRatio(r.calAmp, r.calRef) / scale;
     const double p2 = DetectorPhase(r.calPhase, r.calRef);
     result.gamma = DifferenceMagnitude(a1, p1, a2, p2);
+    result.reading = {static_cast<float>(a1), static_cast<float>(std::fabs(p1)),
+                      static_cast<float>(a2), static_cast<float>(std::fabs(p2))};
     return result;
 }
 

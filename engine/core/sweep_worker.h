@@ -70,7 +70,8 @@ class SweepWorker {
     struct PointResult {
         // Corrected reflection magnitude, NaN without a usable reply.
         double gamma = std::numeric_limits<double>::quiet_NaN();
-        bool s21Fresh = false;  // s21Db was updated by this point
+        bool s21Fresh = false;   // s21Db was updated by this point
+        PointReading reading{};  // what gamma was worked out from
     };
 
     // How a tune-settle-read step ended.

@@ -77,7 +77,7 @@ TEST(SweepOptions, BadValuesAreRefusedWithTheDialogsMessages) {
         {{"--range3", "1:2:3"}, "--range3: expected START:STOP in MHz"},
         {{"--disable", "4"}, "--disable: expected 1, 2 or 3"},
         {{"--passes", "0"}, "--passes: expected a whole number from 1 to 1000000"},
-        {{"--format", "xml"}, "--format: expected csv or json"},
+        {{"--format", "xml"}, "--format: expected csv, json or s1p"},
         {{"--timeout", "-1"}, "--timeout: expected seconds, more than 0 and at most 86400"},
         {{"--timeout", "inf"}, "--timeout: expected seconds, more than 0 and at most 86400"},
         {{"--device", "serial:COM3"},
@@ -213,7 +213,9 @@ TEST(SweepResults, CsvRoundTripsEveryDouble) {
     while (std::getline(in, line) && line[0] == '#')
         ++comments;
     EXPECT_EQ(comments, 3 + 3 + 1 + 9 + 1);  // names, ranges, cable, Smith point, power
-    EXPECT_EQ(line, "range,freq_mhz,vswr,return_loss_db,gamma_mag,mismatch_loss_db,s21_db");
+    EXPECT_EQ(line,
+              "range,freq_mhz,vswr,return_loss_db,gamma_mag,mismatch_loss_db,s21_db,r_ohm,x_ohm,"
+              "z_mag_ohm,gamma_re,gamma_im");
     int rows = 0;
     while (std::getline(in, line)) {
         const RangeResult& r = t.ranges[rows / 200];
@@ -253,7 +255,8 @@ TEST(SweepResults, JsonStaysValidForNonFiniteNumbers) {
     EXPECT_NE(json.find("\"s21_db\":null"), std::string::npos);
     EXPECT_EQ(json.find("nan"), std::string::npos);
     EXPECT_EQ(json.find("inf"), std::string::npos);
-    EXPECT_EQ(json.substr(json.size() - 6), "}]}]}\n");
+    EXPECT_EQ(json.substr(json.size() - 63),
+              "}],\"unsettled_points\":0}],\"format\":\"korvel-sweep\",\"version\":2}\n");
 }
 
 TEST(SweepResults, JsonReadsBackAsTheTable) {

@@ -85,9 +85,12 @@ mutant replaced-file-loses-its-mode 'engine_tests link_tests' '^(AtomicFile|Swee
     '(void)old;'
 
 # --- --record refused onto the program's own input ---------------------------
-# Rows for this guard go here once it has landed: the line that refuses a
-# --record FILE that is also the replay:FILE or sim:FILE being read, e.g.
-# mutant record-onto-input '<targets>' '<tests>' '<its condition>' '<negated>'
+mutant record-onto-input 'record_tests korvel-sweep' '^SweepRecordReplay\.TheRecordingNeverTakes' \
+    'if (!other.path.empty() && SameFile(recordPath, other.path)) {' \
+    'if (false && !other.path.empty() && SameFile(recordPath, other.path)) {'
+mutant record-same-file-by-name-only 'record_tests korvel-sweep' '^SweepRecordReplay\.TheRecordingNeverTakes' \
+    'const bool same = fs::equivalent(a, b, ec);' \
+    'const bool same = false;'
 
 keep=0 list=0 selected=()
 for arg in "$@"; do

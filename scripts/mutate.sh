@@ -86,9 +86,13 @@ mutant replaced-file-loses-its-mode 'engine_tests link_tests' '^(AtomicFile|Swee
     '(void)old;'
 
 # --- --record refused onto the run's own input and output files --------------
-mutant record-spelling-missed record_tests '^SweepRecordReplay\.' \
+mutant record-onto-input 'record_tests korvel-sweep' '^SweepRecordReplay\.TheRecordingNeverTakes' \
+    'if (!other.path.empty() && SameFile(recordPath, other.path)) {' \
+    'if (false && !other.path.empty() && SameFile(recordPath, other.path)) {'
+mutant record-same-file-by-name-only 'record_tests korvel-sweep' '^SweepRecordReplay\.TheRecordingNeverTakes' \
     'const bool same = fs::equivalent(a, b, ec);' \
-    'const bool same = a == b;'
+    'const bool same = false;'
+# Each program hands its own input to the check.
 mutant record-input-forgotten-sweep record_tests '^SweepRecordReplay\.' \
     '{korvel::record::DeviceInputFile(options.device),' \
     '{korvel::record::RunFile{},'

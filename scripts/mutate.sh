@@ -18,12 +18,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 repo="$PWD"
 
-names=() froms=() tos=() targets=() tests=()
-# mutant NAME "BUILD TARGETS" CTEST_REGEX ORIGINAL MUTATED
+names=() froms=() tos=() targets=() tests=() hints=()
+# mutant NAME "BUILD TARGETS" CTEST_REGEX ORIGINAL MUTATED [FILE_NAME]
 # ORIGINAL is exact text that must occur on exactly one line of the product
-# sources (found by content, wherever the file has moved); MUTATED replaces it.
+# sources (found by content, wherever the file has moved), or of the files
+# called FILE_NAME when the same line is in several; MUTATED replaces it.
 mutant() {
-    names+=("$1") targets+=("$2") tests+=("$3") froms+=("$4") tos+=("$5")
+    names+=("$1") targets+=("$2") tests+=("$3") froms+=("$4") tos+=("$5") hints+=("${6:-}")
 }
 
 # --- calibration memory: page writes refused unless asked for --------------
@@ -70,8 +71,8 @@ mutant socket-mode-added link_tests '^(Bridge|Stream)' \
     'std::filesystem::perm_options::replace, ec);' \
     'std::filesystem::perm_options::add, ec);'
 mutant bridge-socket-not-owner-only link_tests '^(Bridge|Stream)' \
-    'if (!net::Listen(endpoint, wire_->acceptor, error, true)) {' \
-    'if (!net::Listen(endpoint, wire_->acceptor, error, false)) {'
+    'net::FramedServer server{true};' \
+    'net::FramedServer server{false};'
 
 # --- --output and exports: replaced whole or not at all ----------------------
 mutant rename-after-failed-write 'engine_tests link_tests' '^(AtomicFile|SweepOutput)' \
@@ -84,13 +85,23 @@ mutant replaced-file-loses-its-mode 'engine_tests link_tests' '^(AtomicFile|Swee
     'fchmod(fd, old.st_mode & 07777);' \
     '(void)old;'
 
-# --- --record refused onto the program's own input ---------------------------
+# --- --record refused onto the run's own input and output files --------------
 mutant record-onto-input 'record_tests korvel-sweep' '^SweepRecordReplay\.TheRecordingNeverTakes' \
     'if (!other.path.empty() && SameFile(recordPath, other.path)) {' \
     'if (false && !other.path.empty() && SameFile(recordPath, other.path)) {'
 mutant record-same-file-by-name-only 'record_tests korvel-sweep' '^SweepRecordReplay\.TheRecordingNeverTakes' \
     'const bool same = fs::equivalent(a, b, ec);' \
     'const bool same = false;'
+# Each program hands its own input to the check.
+mutant record-input-forgotten-sweep record_tests '^SweepRecordReplay\.' \
+    '{korvel::record::DeviceInputFile(options.device),' \
+    '{korvel::record::RunFile{},'
+mutant record-input-forgotten-window bad_input_tests '^KorvelArguments\.' \
+    'options.recordPath, {korvel::record::DeviceInputFile(options.device)});' \
+    'options.recordPath, {});' main.cpp
+mutant record-input-forgotten-bridge link_tests '^Bridge' \
+    'options.recordPath, {korvel::record::DeviceInputFile(options.device)});' \
+    'options.recordPath, {});' korvel_bridge_main.cpp
 
 keep=0 list=0 selected=()
 for arg in "$@"; do
@@ -107,10 +118,13 @@ for want in "${selected[@]}"; do
         { echo "mutate.sh: no mutant named $want" >&2; exit 64; }
 done
 
-# Where each mutant's line is: "file" or a reason it cannot be applied.
+# Where a line ($1, in files named $2 if given) is: "file" or a reason it
+# cannot be applied.
 locate() {
     local hits
-    hits=$(git -C "$repo" grep -n -F --untracked -e "$1" -- '*.cpp' '*.h' \
+    local places=('*.cpp' '*.h')
+    [ -z "$2" ] || places=(":(glob)**/$2")
+    hits=$(git -C "$repo" grep -n -F --untracked -e "$1" -- "${places[@]}" \
         ':!tests/' ':!fuzz/' ':!bench/' || true)
     if [ -z "$hits" ]; then
         echo "not applicable: line not found"
@@ -127,7 +141,7 @@ for i in "${!names[@]}"; do
         continue
     fi
     run+=("$i")
-    where[i]=$(locate "${froms[i]}")
+    where[i]=$(locate "${froms[i]}" "${hints[i]}")
 done
 if [ "$list" = 1 ]; then
     for i in "${run[@]}"; do
@@ -154,6 +168,7 @@ if [ "$keep" = 1 ]; then
     echo "mutate.sh: scratch copy in $scratch"
 else
     trap 'rm -rf "$scratch"' EXIT
+    trap 'exit 130' INT TERM
 fi
 src="$scratch/src" bld="$scratch/build" log="$scratch/log"
 jobs="${KORVEL_MUTATE_JOBS:-2}"

@@ -137,6 +137,8 @@ TEST(BridgeProcess, BadArgumentsExit64) {
     // A listen failure touches no recording.
     const std::string kept = testing::TempSocketPath("kept") + ".jsonl";
     std::ofstream(kept) << "keep me\n";
+    const std::string bench = testing::TempSocketPath("bench") + ".s1p";
+    std::ofstream(bench) << "# MHz\n1 0.5 0\n60 0.5 0\n";
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--device", "sim"},
           {"--device", "bogus", "--listen", "unix:/tmp/korvel-unused.sock"},
@@ -148,6 +150,9 @@ TEST(BridgeProcess, BadArgumentsExit64) {
           {"--device", "tcp:127.0.0.1:" + port, "--allow-remote", "--listen",
            "tcp:0.0.0.0:" + port},
           {"--device", "sim", "--record", kept, "--listen", "unix:/nonexistent/korvel.sock"},
+          // A recording onto the file it measures.
+          {"--device", "sim:" + bench, "--listen", "unix:/tmp/korvel-unused.sock", "--record",
+           bench},
           {"--listen", "unix:/tmp/korvel-unused.sock", "--allow-remote=yes"}}) {
         const testing::ChildResult r = testing::RunChild(KORVEL_BRIDGE_PATH, args, kStartMs);
         EXPECT_EQ(r.exitCode, 64) << args[1] << " " << args.back() << ": " << r.err;
@@ -157,6 +162,7 @@ TEST(BridgeProcess, BadArgumentsExit64) {
     std::getline(in, line);
     EXPECT_EQ(line, "keep me");
     ::unlink(kept.c_str());
+    ::unlink(bench.c_str());
     EXPECT_EQ(testing::RunChild(KORVEL_BRIDGE_PATH, {"--help"}, kStartMs).exitCode, 0);
 }
 

@@ -16,9 +16,11 @@ for g in "${groups[@]}"; do
                      libasio-dev libcli11-dev nlohmann-json3-dev
                      libusb-1.0-0-dev umockdev libumockdev-dev) ;;
         gui-test) pkgs+=(xvfb xauth x11-utils imagemagick xdotool fonts-lexi-gulim) ;;
-        windows) pkgs+=(cmake make g++-mingw-w64-x86-64-posix googletest wine
+        # Qt for Windows is built from Debian's source (scripts/qt-mingw.sh) with
+        # Debian's Qt as the host Qt; nsis makes the installer.
+        windows) pkgs+=(cmake make ninja-build dpkg-dev g++-mingw-w64-x86-64-posix googletest wine
                         libasio-dev libcli11-dev nlohmann-json3-dev
-                        python3 qt6-base-dev) ;;
+                        python3 qt6-base-dev nsis) ;;
         fuzz) pkgs+=(clang libclang-rt-14-dev) ;;
         # The Debian package: manual pages, shlibdeps and the validators.
         package) pkgs+=(help2man dpkg-dev file lintian desktop-file-utils appstream man-db) ;;

@@ -57,6 +57,20 @@ unset DISPLAY WAYLAND_DISPLAY
 WINEPATH="$(winepath -w "$qt/bin");$(winepath -w "$(dirname "$(x86_64-w64-mingw32-g++-posix \
     -print-file-name=libstdc++-6.dll)")");$(winepath -w /usr/x86_64-w64-mingw32/lib)"
 export WINEPATH
+# The prefix's fonts: Qt cannot resolve Wine's UI font ("MS Shell Dlg"), so the
+# message, menu and status fonts become Liberation Sans (12 px), and so does
+# Arial, which Wine lacks (as on Linux). A LOGFONTW each.
+logfont="$({ printf '\xf4\xff\xff\xff'; head -c 12 /dev/zero; printf '\x90\x01'
+    head -c 10 /dev/zero; printf 'Liberation Sans' | iconv -t UTF-16LE; head -c 34 /dev/zero; } |
+    od -An -v -tx1 | tr -s ' \n' ',' | sed 's/^,//; s/,$//')"
+{
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics]\r\n'
+    for name in MessageFont MenuFont StatusFont; do printf '"%s"=hex:%s\r\n' "$name" "$logfont"; done
+    printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    printf '"Arial"="Liberation Sans"\r\n'
+} >"$dir/fonts.reg"
+wine reg import "$dir/fonts.reg" >/dev/null
 mapfile -t tests < <(find "$dir/korvel/tests" -name '*.exe' -type f | sort)
 [ ${#tests[@]} -gt 0 ] || { echo "windows.sh: no test executables found" >&2; exit 1; }
 

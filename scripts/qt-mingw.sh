@@ -8,7 +8,7 @@
 # where <hash> is this script's own: changing the recipe builds anew, and a run
 # that finds the folder complete does nothing. Prints that folder on standard
 # output, its progress on standard error.
-# Takes about 45 minutes on 2 cores, once; the build tree (about 700 MB) is
+# Takes 45 minutes or more on 2 cores, once; the build tree (about 700 MB) is
 # deleted afterwards. KORVEL_QT_JOBS sets the parallel jobs (default 2).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -85,7 +85,7 @@ src="$work/src"
 file="$src/src/plugins/platforms/windows/qwindowsintegration.cpp"
 [ "$(grep -c '^#if QT_CONFIG(directwrite3)$' "$file")" -eq 2 ] ||
     { echo "qt-mingw.sh: $file is not as expected" >&2; exit 1; }
-sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' "$file"
+sed -i 's/^#if QT_CONFIG(directwrite3)$/& \&\& QT_CONFIG(direct2d)/' "$file"
 
 # The cross toolchain: Debian's MinGW-w64 with posix threads (std::thread).
 cat >"$work/toolchain.cmake" <<'EOF'
@@ -120,7 +120,7 @@ cmake -S "$src" -B "$work/build" -G Ninja -Wno-dev \
     { tail -n 40 "$work/configure.log" >&2; exit 1; }
 
 # Ninja's own step lines go to a log; a line every tenth of the way here.
-say "building with $jobs jobs (about 45 minutes on 2 cores)"
+say "building with $jobs jobs (45 minutes or more on 2 cores)"
 if ! ninja -C "$work/build" -j "$jobs" 2>&1 | tee "$work/build.log" |
     awk -v start="$start" '
         match($0, /^\[[0-9]+\/[0-9]+\]/) {
@@ -128,7 +128,8 @@ if ! ninja -C "$work/build" -j "$jobs" 2>&1 | tee "$work/build.log" |
             tenth = int(10 * n[1] / n[2])
             if (tenth > shown) {
                 shown = tenth
-                printf "qt-mingw.sh: [%d s] built %d of %d steps\n", systime() - start, n[1], n[2] > "/dev/stderr"
+                printf "qt-mingw.sh: [%d s] built %d of %d steps\n",
+                    systime() - start, n[1], n[2] > "/dev/stderr"
                 fflush("/dev/stderr")
             }
         }'

@@ -2,9 +2,7 @@
 
 #include <memory>
 
-#include "device_string.h"
 #include "program_options.h"
-#include "record/replay_device.h"
 
 namespace korvel {
 
@@ -19,38 +17,22 @@ void DeclareCommandLine(ProgramOptions& app, CommandLine& out) {
     // --simulate and --device may both be given only if they agree.
     auto deviceGiven = std::make_shared<bool>(false);
     const auto setDevice = [&out, deviceGiven](const std::string& device) {
-        if (*deviceGiven && out.device != device) {
+        if (*deviceGiven && out.device.text != device) {
             return std::string("conflicting instrument choices");
         }
-        std::string error;
         if (device.empty()) {
-            return std::string(
-                "needs sim, usb, usb:VVVV:PPPP[:SERIAL], unix:PATH or tcp:HOST:PORT");
+            return std::string("needs ") + kDeviceForms;
         }
-        // A recording's contents are checked when the window starts, which
-        // shows what is wrong with it.
-        if (IsReplayDevice(device)) {
-            if (device.size() == std::string(kReplayPrefix).size()) {
-                return std::string("replay needs a file: replay:FILE");
-            }
-        } else if (!CheckDeviceString(device, error)) {
+        std::string error;
+        if (!ParseDeviceChoice(device, out.device, error, ReplayFile::kLater)) {
             return error;
         }
         *deviceGiven = true;
-        out.device = device;
         return std::string();
     };
     AddSwitch(app, "--simulate", "use the built-in simulated instrument (same as --device sim)",
               [setDevice] { return setDevice(kSimDevice); });
-    AddValueOption(app, "--device", "DEVICE",
-                   "sim: the built-in simulated instrument\n"
-                   "sim:FILE: the same, measuring a Touchstone file (.s1p, .s2p)\n"
-                   "usb: the USB instrument (found by its interface GUID)\n"
-                   "usb:VVVV:PPPP[:SERIAL]: the USB device with these IDs\n"
-                   "unix:PATH: an instrument process on the Unix socket PATH\n"
-                   "tcp:HOST:PORT: an instrument process at HOST:PORT\n"
-                   "replay:FILE: play back a recording made with --record",
-                   setDevice);
+    AddValueOption(app, "--device", "DEVICE", kDeviceFormsHelp, setDevice);
     AddValueOption(app, "--record", "FILE",
                    "write every exchange with the instrument to FILE (JSON Lines)",
                    [&out](const std::string& path) {

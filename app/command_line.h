@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "device_choice.h"
+
 namespace korvel {
 class ProgramOptions;
 }  // namespace korvel
@@ -11,11 +13,10 @@ class ProgramOptions;
 namespace korvel {
 
 struct CommandLine {
-    // Instrument: "" for the platform's own instrument layer, "sim" for the
-    // built-in simulated instrument, "unix:PATH", "tcp:HOST:PORT" or
-    // "replay:FILE" (the file is read when the window starts: a bad one is
-    // shown there, not refused here).
-    std::string device;
+    // Instrument: text "" for the platform's own instrument layer. A
+    // recording to replay is read when the window starts: a bad one is shown
+    // there, not refused here.
+    DeviceChoice device;
     std::string recordPath;  // not empty: record the instrument's traffic there
     bool enableCalibration = false;
     bool help = false;

@@ -2,14 +2,15 @@
 
 #include <QMessageBox>
 #include <clocale>
+#include <cstdio>
 #include <memory>
 
 #include "about_dlg.h"
 #include "app_title.h"
 #include "korvel_dlg.h"
 #include "record/recording_transport.h"
+#include "sim/sim_bench_operator.h"
 #include "sim/sim_transport.h"
-#include "sim_bench_operator.h"
 
 namespace korvel {
 
@@ -31,12 +32,19 @@ void CKORVELApp::ShowStartupProblem(const std::string& text) {
     QMessageBox::warning(nullptr, ApplicationTitle(), QString::fromStdString(text));
 }
 
+void CKORVELApp::ReportProblem(const std::string& text) {
+    std::fprintf(stderr, "korvel: %s\n", text.c_str());
+    std::fflush(stderr);
+    QMetaObject::invokeMethod(
+        qApp, [text] { ShowStartupProblem(text); }, Qt::QueuedConnection);
+}
+
 int CKORVELApp::InitInstance(const CommandLine& options, DeviceTransport& transport) {
     MeasurementState state;
     SteadyClock clock;
     DialogOptions dialogOptions;
     dialogOptions.enableCalibration = options.enableCalibration;
-    dialogOptions.device = options.device;
+    dialogOptions.device = options.device.text;
     if (auto* sim = dynamic_cast<SimTransport*>(&Unrecorded(transport))) {
         // The simulated bench follows what the calibration prompts ask for.
         dialogOptions.wrapWorkerWindow = [sim](WorkerWindow& window) {

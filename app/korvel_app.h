@@ -23,6 +23,9 @@ class CKORVELApp : public QApplication {
     // A problem found before the window opens (such as a recording that
     // cannot be replayed), in a message box the user dismisses.
     static void ShowStartupProblem(const std::string& text);
+    // A problem that arises while the window runs, from any thread: on
+    // standard error at once, and in a message box on the window's thread.
+    static void ReportProblem(const std::string& text);
 };
 
 }  // namespace korvel

@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "command_line.h"
-#include "device_string.h"
+#include "device_choice.h"
 #include "korvel_app.h"
 #include "no_instrument_transport.h"
 #include "parent_console.h"
+#include "record/record_target.h"
 #include "record/recording_transport.h"
-#include "record/replay_device.h"
 
 namespace {
 
@@ -52,9 +52,18 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::string error;
+    if (!options.recordPath.empty()) {
+        error = korvel::record::RecordTargetClash(
+            options.recordPath, {korvel::record::DeviceInputFile(options.device)});
+        if (!error.empty()) {
+            korvel::UseParentConsole();
+            std::fprintf(stderr, "korvel: --record: %s\n", error.c_str());
+            return korvel::kExitUsage;
+        }
+    }
     std::string startupProblem;
     auto transport = korvel::MakeTransport(options.device, error);
-    if (!transport && korvel::IsReplayDevice(options.device)) {
+    if (!transport && options.device.kind == korvel::DeviceChoice::Kind::kReplay) {
         // A recording that cannot be replayed is shown in the window, which
         // then starts with no instrument.
         startupProblem = error;
@@ -66,13 +75,16 @@ int main(int argc, char** argv) {
         return korvel::kExitUsage;
     }
     if (!options.recordPath.empty()) {
-        transport = korvel::MakeRecordingTransport(std::move(transport), options.recordPath,
-                                                   "korvel", options.device, error);
-        if (!transport) {
+        auto recorder = korvel::MakeRecordingTransport(std::move(transport), options.recordPath,
+                                                       "korvel", options.device.text, error);
+        if (!recorder) {
             korvel::UseParentConsole();
             std::fprintf(stderr, "korvel: --record: %s\n", error.c_str());
             return korvel::kExitUsage;
         }
+        // Said once, the moment it happens: on standard error and in the window.
+        recorder->SetFailureReport(korvel::CKORVELApp::ReportProblem);
+        transport = std::move(recorder);
     }
     korvel::CKORVELApp app(argc, argv);
     if (!startupProblem.empty()) {

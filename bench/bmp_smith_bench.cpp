@@ -6,7 +6,7 @@
 #include <QPainter>
 
 #include "bmp_writer.h"
-#include "measurement_state.h"
+#include "core/measurement_state.h"
 #include "smith_panel.h"
 
 namespace {

@@ -23,7 +23,8 @@
 namespace korvel {
 namespace {
 
-constexpr uint8_t kRead[4] = {0x7A, 0xA2, 0x00, 0x03};
+constexpr uint8_t kRead[korvel::kReadDetectorsLength] = {korvel::kCommandLead,
+                                                         korvel::kReadDetectorsCommand, 0x00, 0x03};
 constexpr int kExchanges = 20000;
 
 // One exchange, timed; false when the reply did not come.

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "command_line.h"
-#include "device_string.h"
+#include "device_choice.h"
 #include "korvel_app.h"
 #include "korvel_dlg.h"
 

@@ -11,11 +11,11 @@
 #include <mutex>
 
 #include "clock.h"
-#include "measurement_state.h"
+#include "core/measurement_state.h"
+#include "core/sweep_worker.h"
+#include "core/worker_window.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_transport.h"
-#include "sweep_worker.h"
-#include "worker_window.h"
 
 namespace korvel {
 namespace {
@@ -33,9 +33,9 @@ double ThreadCpuSeconds() {
 // worker had used by then.
 class PassClock final : public WorkerWindow {
   public:
-    const DialogSettings& Settings() const override { return settings_; }
-    void DrawProgressLine(int, int) override {}
-    void InvalidateSmithArea() override {}
+    const SweepSettings& Settings() const override { return settings_; }
+    void ScanProgress(int, int) override {}
+    void SmithPointChanged() override {}
     void ShowMessage(const std::string&) override { ++messages_; }
     void PassFinished() override {
         const double cpu = ThreadCpuSeconds();
@@ -60,7 +60,7 @@ class PassClock final : public WorkerWindow {
     int Messages() const { return messages_.load(); }
 
   private:
-    DialogSettings settings_;
+    SweepSettings settings_;
     std::mutex mutex_;
     std::condition_variable changed_;
     int passes_ = 0;

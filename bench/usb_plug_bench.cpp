@@ -20,9 +20,9 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include "core/sweep_worker.h"
 #include "emulated_usb_bus.h"
 #include "sim/sim_fault.h"
-#include "sweep_worker.h"
 #include "usb/usb_transport.h"
 
 namespace {
@@ -38,11 +38,11 @@ double Ms(Clock::duration d) {
 // A window that only notes when the last message came.
 class StopwatchWindow final : public korvel::WorkerWindow {
   public:
-    const korvel::DialogSettings& Settings() const override { return settings_; }
+    const korvel::SweepSettings& Settings() const override { return settings_; }
     void BeginScanPass() override {}
-    void DrawProgressLine(int, int) override {}
+    void ScanProgress(int, int) override {}
     void EndScanPass() override {}
-    void InvalidateSmithArea() override {}
+    void SmithPointChanged() override {}
     void PassFinished() override { passes_.fetch_add(1); }
     void ShowMessage(const std::string&) override {
         messages_.fetch_add(1);
@@ -57,7 +57,7 @@ class StopwatchWindow final : public korvel::WorkerWindow {
     }
 
   private:
-    korvel::DialogSettings settings_;
+    korvel::SweepSettings settings_;
     std::atomic<int> messages_{0};
     std::atomic<int> passes_{0};
     mutable std::mutex mutex_;

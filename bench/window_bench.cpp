@@ -8,8 +8,8 @@
 #include <cmath>
 #include <memory>
 
+#include "core/measurement_state.h"
 #include "korvel_dlg.h"
-#include "measurement_state.h"
 #include "no_instrument_transport.h"
 #include "stop_bound_clocks.h"
 

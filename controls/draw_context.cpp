@@ -15,7 +15,7 @@ namespace korvel {
 
 namespace {
 
-thread_local TextRecorder* t_activeRecorder = nullptr;
+thread_local TextObserver t_textObserver = nullptr;
 
 QPen SolidPen(ColorRef color, int width) {
     if (width <= 1) {
@@ -71,27 +71,8 @@ const QStaticText& LaidOutText(const QString& text, const QFont& font) {
 
 }  // namespace
 
-TextRecorder::TextRecorder() : m_previous(t_activeRecorder) {
-    t_activeRecorder = this;
-}
-
-TextRecorder::~TextRecorder() {
-    t_activeRecorder = m_previous;
-}
-
-const TextDraw* TextRecorder::Find(const QString& text) const {
-    for (const TextDraw& d : m_draws) {
-        if (d.text == text) {
-            return &d;
-        }
-    }
-    return nullptr;
-}
-
-void TextRecorder::Report(const TextDraw& draw) {
-    if (t_activeRecorder != nullptr) {
-        t_activeRecorder->m_draws.push_back(draw);
-    }
+void SetTextObserver(TextObserver observer) {
+    t_textObserver = observer;
 }
 
 QFont FontWithCellHeight(const QString& family, int cellHeight) {
@@ -291,8 +272,10 @@ void DrawContext::Polygon(const QPoint* points, int count) {
 }
 
 void DrawContext::TextOut(int x, int y, const QString& text) {
-    TextRecorder::Report(TextDraw{text, QPoint(x, y), m_textAlign, m_textColor, !m_bkTransparent,
-                                  m_ascent + m_descent, m_font});
+    if (t_textObserver != nullptr) {
+        t_textObserver(TextDraw{text, QPoint(x, y), m_textAlign, m_textColor, !m_bkTransparent,
+                                m_ascent + m_descent, m_font});
+    }
     if (m_painter == nullptr || text.isEmpty()) {
         return;
     }

@@ -40,26 +40,10 @@ struct TextDraw {
     QFont font;          // the font in effect
 };
 
-// While an instance lives, every TextOut on this thread is also appended to
-// it. Lets tests check texts and their positions without reading glyphs.
-class TextRecorder {
-  public:
-    TextRecorder();
-    ~TextRecorder();
-    TextRecorder(const TextRecorder&) = delete;
-    TextRecorder& operator=(const TextRecorder&) = delete;
-
-    const std::vector<TextDraw>& Draws() const { return m_draws; }
-    void Clear() { m_draws.clear(); }
-    // The first recorded draw of exactly this text, or nullptr.
-    const TextDraw* Find(const QString& text) const;
-
-    static void Report(const TextDraw& draw);
-
-  private:
-    std::vector<TextDraw> m_draws;
-    TextRecorder* m_previous;
-};
+// Sees every TextOut of the calling thread while set (null: nothing does),
+// so that texts and their places can be checked without reading glyphs.
+using TextObserver = void (*)(const TextDraw& draw);
+void SetTextObserver(TextObserver observer);
 
 // The face that surfaces start with: a bold sans-serif of 16-pixel lines,
 // the usual default of a fresh window surface.

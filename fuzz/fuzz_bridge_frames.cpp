@@ -10,9 +10,9 @@
 #include "bridge/command_filter.h"
 #include "fuzz_check.h"
 
+using korvel::IsInstrumentCommand;
+using korvel::kLargestCommand;
 using korvel::bridge::CommandFilter;
-using korvel::bridge::IsInstrumentCommand;
-using korvel::bridge::kLargestCommand;
 using korvel::bridge::kMaxCommandsAhead;
 
 namespace {

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "device_link.h"
+#include "core/device_link.h"
+#include "core/measurement_math.h"
+#include "core/measurement_state.h"
 #include "device_transport.h"
 #include "fuzz_check.h"
-#include "measurement_math.h"
-#include "measurement_state.h"
 #include "recording_window.h"
 
 namespace {
@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         const bool up = state.linkUp.load(kRelaxed) == 1;
         const int writesBefore = transport.writes;
         const std::size_t messagesBefore = window.messages.size();
-        int expectedLength = 2;
+        int expectedLength = kAckReplyLength;
         std::string failureText = "USB Link Error！";
         DetectorReading reading;
         const DetectorReading before = reading;
@@ -149,8 +149,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                 const uint32_t word = source.Word() | (static_cast<uint32_t>(source.Word()) << 16);
                 link.SetFrequency(word);
                 if (up) {
-                    FUZZ_CHECK(transport.lastWrite.size() == 7);
-                    FUZZ_CHECK(transport.lastWrite[1] == 0xA1 && transport.lastWrite[6] == 0x01);
+                    FUZZ_CHECK(transport.lastWrite.size() == kSetFrequencyLength);
+                    FUZZ_CHECK(transport.lastWrite[1] == kSetFrequencyCommand &&
+                               transport.lastWrite[6] == 0x01);
                     uint32_t sent = 0;
                     std::memcpy(&sent, transport.lastWrite.data() + 2, 4);
                     FUZZ_CHECK(sent == word);
@@ -160,15 +161,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             case 1: {
                 const uint16_t index = source.Word();
                 link.ReadDetectors(index, reading);
-                expectedLength = 18;
+                expectedLength = kDetectorReplyLength;
                 if (up) {
-                    FUZZ_CHECK(transport.lastWrite.size() == 4 && transport.lastWrite[1] == 0xA2);
+                    FUZZ_CHECK(transport.lastWrite.size() == kReadDetectorsLength &&
+                               transport.lastWrite[1] == kReadDetectorsCommand);
                     FUZZ_CHECK(ReplyWord(transport.lastWrite, 2) == index);
                 }
                 break;
             }
             case 2: {
-                uint8_t page[32];
+                uint8_t page[kCalPageDataLength];
                 for (uint8_t& b : page) {
                     b = source.Byte();
                 }
@@ -177,10 +179,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                 link.WriteCalPage(block, pageIndex, page);
                 failureText = "USB Link Error";
                 if (up) {
-                    FUZZ_CHECK(transport.lastWrite.size() == 36 && transport.lastWrite[1] == 0xA4);
+                    FUZZ_CHECK(transport.lastWrite.size() == kWriteCalPageLength &&
+                               transport.lastWrite[1] == kWriteCalPageCommand);
                     FUZZ_CHECK(transport.lastWrite[2] == block &&
                                transport.lastWrite[3] == pageIndex);
-                    FUZZ_CHECK(std::memcmp(transport.lastWrite.data() + 4, page, 32) == 0);
+                    FUZZ_CHECK(
+                        std::memcmp(transport.lastWrite.data() + 4, page, kCalPageDataLength) == 0);
                 }
                 break;
             }
@@ -197,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             FUZZ_CHECK(SameReading(reading, before));
             continue;
         }
-        FUZZ_CHECK(transport.writes == writesBefore + 1 && transport.lastWrite[0] == 0x7A);
+        FUZZ_CHECK(transport.writes == writesBefore + 1 && transport.lastWrite[0] == kCommandLead);
         const bool good = static_cast<int>(transport.lastReply.size()) == expectedLength;
         if (good) {
             FUZZ_CHECK(state.linkUp.load(kRelaxed) == 1);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what a brand-new Debian 12 machine needs, and only what is missing.
-# Usage: scripts/setup.sh [base] [gui-test] [windows] [fuzz] [package]
+# Usage: scripts/setup.sh [base] [gui-test] [windows] [fuzz] [package] [mutate]
 #        (default: base gui-test)
 set -euo pipefail
 
@@ -24,6 +24,7 @@ for g in "${groups[@]}"; do
         fuzz) pkgs+=(clang libclang-rt-14-dev) ;;
         # The Debian package: manual pages, shlibdeps and the validators.
         package) pkgs+=(help2man dpkg-dev file lintian desktop-file-utils appstream man-db) ;;
+        mutate) pkgs+=(ccache) ;;  # scripts/mutate.sh's scratch builds
         *) echo "setup.sh: unknown group '$g'" >&2; exit 64 ;;
     esac
 done

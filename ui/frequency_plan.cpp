@@ -27,7 +27,7 @@ FrequencyPlan ComputeFrequencyPlan(float startMHz, float stopMHz) {
     const long double stop = stopMHz;
     FrequencyPlan plan;
     plan.startHz = TruncToLow32(start * 1000000.0L + 0.5L);
-    plan.stepHz = TruncToLow32((stop - start) * 1000000.0L / kPlanPoints + 0.5L);
+    plan.stepHz = TruncToLow32((stop - start) * 1000000.0L / kSweepPoints + 0.5L);
     return plan;
 }
 

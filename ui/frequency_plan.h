@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-namespace korvel {
+#include "core/sweep_plan.h"
 
-inline constexpr int kPlanPoints = 200;
+namespace korvel {
 
 struct FrequencyPlan {
     uint32_t startHz = 0;

@@ -4,12 +4,13 @@
 #include <QShowEvent>
 #include <QTimerEvent>
 
+#include "core/sweep_worker.h"
 #include "dialog_template.h"
 #include "dialog_units.h"
 #include "frequency_plan.h"
+#include "impedance_window.h"
 #include "power_meter.h"
 #include "smith_panel.h"
-#include "sweep_worker.h"
 #include "tools_menu.h"
 #include "worker_window_bridge.h"
 
@@ -50,7 +51,7 @@ CKORVELDlg::CKORVELDlg(MeasurementState& state, DeviceTransport& transport, Cloc
     setMouseTracking(true);
     m_led.hide();  // the lamp appears at start-up, over its frame
     BuildControls();
-    bridge_ = new WorkerWindowBridge(*this, *this, progressLines_);
+    bridge_ = new WorkerWindowBridge(*this, m_sweep, progressLines_);
     tools_ = new ToolsMenu(*this);
     CreateProgressOverlays();
 }
@@ -108,12 +109,12 @@ void CKORVELDlg::ApplyFrequencyPlans() {
         chart.m_startFreqHz = plan.startHz;
         chart.m_stepHz = plan.stepHz;
     };
-    set(m_chartVswr1,
-        ComputeFrequencyPlan(m_vswr1StartMHz.load(kRelaxed), m_vswr1StopMHz.load(kRelaxed)));
-    set(m_chartVswr2,
-        ComputeFrequencyPlan(m_vswr2StartMHz.load(kRelaxed), m_vswr2StopMHz.load(kRelaxed)));
-    const FrequencyPlan plan3 =
-        ComputeFrequencyPlan(m_vswr3StartMHz.load(kRelaxed), m_vswr3StopMHz.load(kRelaxed));
+    set(m_chartVswr1, ComputeFrequencyPlan(m_sweep.m_vswr1StartMHz.load(kRelaxed),
+                                           m_sweep.m_vswr1StopMHz.load(kRelaxed)));
+    set(m_chartVswr2, ComputeFrequencyPlan(m_sweep.m_vswr2StartMHz.load(kRelaxed),
+                                           m_sweep.m_vswr2StopMHz.load(kRelaxed)));
+    const FrequencyPlan plan3 = ComputeFrequencyPlan(m_sweep.m_vswr3StartMHz.load(kRelaxed),
+                                                     m_sweep.m_vswr3StopMHz.load(kRelaxed));
     set(m_chartVswr3, plan3);
     set(m_chartS21, plan3);  // the S21 chart follows the VSWR3 range
 }
@@ -177,6 +178,9 @@ void CKORVELDlg::OnTimer() {
     m_meter.m_value = state_.rfPowerDbm.load(kRelaxed);
     m_meter.UpdateIfChanged();
     bridge_->RefreshStaleOverlays();
+    if (impedanceWindow_) {
+        impedanceWindow_->Refresh();
+    }
 }
 
 void CKORVELDlg::paintEvent(QPaintEvent* event) {
@@ -187,7 +191,8 @@ void CKORVELDlg::paintEvent(QPaintEvent* event) {
         return;
     }
     QPainter painter(this);
-    PaintSmithPanel(painter, state_, m_smithFreqKHz.load(kRelaxed), m_cableLengthM.load(kRelaxed));
+    PaintSmithPanel(painter, state_, m_sweep.m_smithFreqKHz.load(kRelaxed),
+                    m_sweep.m_cableLengthM.load(kRelaxed));
 }
 
 std::array<CDisLine*, 4> CKORVELDlg::Charts() {

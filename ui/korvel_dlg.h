@@ -1,5 +1,5 @@
 // The program's one window: a fixed-size dialog that holds the user's settings
-// (its DialogSettings members), owns the four line charts, the RF-power meter
+// (the sweep's, which the worker reads), owns the four line charts, the RF-power meter
 // and the USB-link lamp, starts the sweep worker and refreshes the charts and
 // the meter every 100 ms from MeasurementState.
 #pragma once
@@ -16,15 +16,15 @@
 
 #include "clock.h"
 #include "color_ref.h"
+#include "core/measurement_state.h"
+#include "core/sweep_settings.h"
+#include "core/worker_window.h"
 #include "device_transport.h"
-#include "dialog_settings.h"
 #include "dis_line.h"
 #include "held_traces.h"
 #include "led.h"
-#include "measurement_state.h"
 #include "meter.h"
 #include "progress_lines.h"
-#include "worker_window.h"
 
 class QAction;
 class QLineEdit;
@@ -34,6 +34,7 @@ class QSettings;
 
 namespace korvel {
 
+class ImpedanceWindow;
 class SweepWorker;
 class ToolsMenu;
 class WorkerWindowBridge;
@@ -53,7 +54,7 @@ struct DialogOptions {
     std::string device;
 };
 
-class CKORVELDlg : public QDialog, public DialogSettings {
+class CKORVELDlg : public QDialog {
     Q_OBJECT
 
   public:
@@ -62,6 +63,8 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     ~CKORVELDlg() override;
 
     QIcon m_hIcon;
+    // What the submit commands store and the worker reads while it runs.
+    SweepSettings m_sweep;
     CDisLine m_chartVswr1;
     CDisLine m_chartVswr2;
     CDisLine m_chartVswr3;
@@ -99,6 +102,9 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     void OnHoldTraces();
     void OnClearHeldTraces();
     void OnShowResonance(bool shown);
+    // Opens (or brings up) the Impedance window.
+    void OnImpedance();
+    ImpedanceWindow* Impedance() const { return impedanceWindow_; }
 
     // The control of the layout with this id (the frames' ids give the charts
     // and the meter that stand on them), or null.
@@ -161,6 +167,7 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     void SaveRememberedSettings();
     void SaveViewChoices(QSettings& settings);
     void OnRememberSettings(bool on);
+    void RestoreImpedanceGeometry();
 
     MeasurementState& state_;
     DeviceTransport& transport_;
@@ -176,6 +183,7 @@ class CKORVELDlg : public QDialog, public DialogSettings {
     QAction* rememberAction_ = nullptr;
     ToolsMenu* tools_ = nullptr;  // child QObject of this window
     HeldTraces heldTraces_;
+    ImpedanceWindow* impedanceWindow_ = nullptr;  // child window, made when first opened
     int refreshTimerId_ = 0;
     bool initialised_ = false;
 };

@@ -14,27 +14,27 @@ namespace {
 
 struct RangeField {
     int editId;
-    std::atomic<float> DialogSettings::*member;
+    std::atomic<float> SweepSettings::*member;
 };
 
 constexpr RangeField kRangeFields[] = {
-    {kIdVswr1Start, &DialogSettings::m_vswr1StartMHz},
-    {kIdVswr1Stop, &DialogSettings::m_vswr1StopMHz},
-    {kIdVswr2Start, &DialogSettings::m_vswr2StartMHz},
-    {kIdVswr2Stop, &DialogSettings::m_vswr2StopMHz},
-    {kIdVswr3Start, &DialogSettings::m_vswr3StartMHz},
-    {kIdVswr3Stop, &DialogSettings::m_vswr3StopMHz},
+    {kIdVswr1Start, &SweepSettings::m_vswr1StartMHz},
+    {kIdVswr1Stop, &SweepSettings::m_vswr1StopMHz},
+    {kIdVswr2Start, &SweepSettings::m_vswr2StartMHz},
+    {kIdVswr2Stop, &SweepSettings::m_vswr2StopMHz},
+    {kIdVswr3Start, &SweepSettings::m_vswr3StartMHz},
+    {kIdVswr3Stop, &SweepSettings::m_vswr3StopMHz},
 };
 
 struct EnableField {
     int boxId;
-    std::atomic<int32_t> DialogSettings::*member;
+    std::atomic<int32_t> SweepSettings::*member;
 };
 
 constexpr EnableField kEnableFields[] = {
-    {kIdEnableVswr1, &DialogSettings::m_enableVswr1},
-    {kIdEnableVswr2, &DialogSettings::m_enableVswr2},
-    {kIdEnableVswr3, &DialogSettings::m_enableVswr3},
+    {kIdEnableVswr1, &SweepSettings::m_enableVswr1},
+    {kIdEnableVswr2, &SweepSettings::m_enableVswr2},
+    {kIdEnableVswr3, &SweepSettings::m_enableVswr3},
 };
 
 std::string TextOf(const QLineEdit* edit) {
@@ -44,12 +44,13 @@ std::string TextOf(const QLineEdit* edit) {
 }  // namespace
 
 bool CKORVELDlg::UpdateData(bool saveAndValidate) {
-    DialogSettings& settings = *this;
+    SweepSettings& settings = m_sweep;
     const auto box = [this](int id) { return static_cast<QCheckBox*>(Control(id)); };
 
     if (!saveAndValidate) {
         Edit(kIdSmithFreq)
-            ->setText(QString::fromStdString(ShowSmithFreqKHz(m_smithFreqKHz.load(kRelaxed))));
+            ->setText(
+                QString::fromStdString(ShowSmithFreqKHz(m_sweep.m_smithFreqKHz.load(kRelaxed))));
         for (const RangeField& f : kRangeFields) {
             Edit(f.editId)->setText(
                 QString::fromStdString(ShowRangeMHz((settings.*f.member).load(kRelaxed))));
@@ -58,7 +59,8 @@ bool CKORVELDlg::UpdateData(bool saveAndValidate) {
             box(f.boxId)->setChecked((settings.*f.member).load(kRelaxed) != 0);
         }
         Edit(kIdCableLength)
-            ->setText(QString::fromStdString(ShowCableLengthM(m_cableLengthM.load(kRelaxed))));
+            ->setText(
+                QString::fromStdString(ShowCableLengthM(m_sweep.m_cableLengthM.load(kRelaxed))));
         return true;
     }
 
@@ -66,7 +68,7 @@ bool CKORVELDlg::UpdateData(bool saveAndValidate) {
     // exchange, leaving the members after it as they were.
     const auto smith = ReadSmithFreqKHz(TextOf(Edit(kIdSmithFreq)));
     if (smith.Stores()) {
-        m_smithFreqKHz.store(smith.value, kRelaxed);
+        m_sweep.m_smithFreqKHz.store(smith.value, kRelaxed);
     }
     if (!smith.Accepted()) {
         return Refuse(kIdSmithFreq, smith.message);
@@ -85,7 +87,7 @@ bool CKORVELDlg::UpdateData(bool saveAndValidate) {
     }
     const auto cable = ReadCableLengthM(TextOf(Edit(kIdCableLength)));
     if (cable.Stores()) {
-        m_cableLengthM.store(cable.value, kRelaxed);
+        m_sweep.m_cableLengthM.store(cable.value, kRelaxed);
     }
     if (!cable.Accepted()) {
         return Refuse(kIdCableLength, cable.message);

@@ -12,6 +12,7 @@
 #include "app_title.h"
 #include "dialog_template.h"
 #include "field_rules.h"
+#include "impedance_window.h"
 #include "korvel_dlg.h"
 #include "remembered_settings.h"
 #include "tools_menu.h"
@@ -24,32 +25,33 @@ constexpr const char* kRememberEntry = "Re&member Settings";
 
 constexpr const char* kSmithFreqKey = "Edits/SmithFrequencyKHz";
 constexpr const char* kCableLengthKey = "Edits/CableLengthM";
+constexpr const char* kImpedanceGeometryKey = "Impedance/Geometry";
 
 struct RangeEntry {
     const char* key;
     int editId;
-    std::atomic<float> DialogSettings::*member;
+    std::atomic<float> SweepSettings::*member;
 };
 
 constexpr RangeEntry kRangeEntries[] = {
-    {"Edits/Range1StartMHz", kIdVswr1Start, &DialogSettings::m_vswr1StartMHz},
-    {"Edits/Range1StopMHz", kIdVswr1Stop, &DialogSettings::m_vswr1StopMHz},
-    {"Edits/Range2StartMHz", kIdVswr2Start, &DialogSettings::m_vswr2StartMHz},
-    {"Edits/Range2StopMHz", kIdVswr2Stop, &DialogSettings::m_vswr2StopMHz},
-    {"Edits/Range3StartMHz", kIdVswr3Start, &DialogSettings::m_vswr3StartMHz},
-    {"Edits/Range3StopMHz", kIdVswr3Stop, &DialogSettings::m_vswr3StopMHz},
+    {"Edits/Range1StartMHz", kIdVswr1Start, &SweepSettings::m_vswr1StartMHz},
+    {"Edits/Range1StopMHz", kIdVswr1Stop, &SweepSettings::m_vswr1StopMHz},
+    {"Edits/Range2StartMHz", kIdVswr2Start, &SweepSettings::m_vswr2StartMHz},
+    {"Edits/Range2StopMHz", kIdVswr2Stop, &SweepSettings::m_vswr2StopMHz},
+    {"Edits/Range3StartMHz", kIdVswr3Start, &SweepSettings::m_vswr3StartMHz},
+    {"Edits/Range3StopMHz", kIdVswr3Stop, &SweepSettings::m_vswr3StopMHz},
 };
 
 struct EnableEntry {
     const char* key;
     int boxId;
-    std::atomic<int32_t> DialogSettings::*member;
+    std::atomic<int32_t> SweepSettings::*member;
 };
 
 constexpr EnableEntry kEnableEntries[] = {
-    {"Enables/VSWR1", kIdEnableVswr1, &DialogSettings::m_enableVswr1},
-    {"Enables/VSWR2", kIdEnableVswr2, &DialogSettings::m_enableVswr2},
-    {"Enables/VSWR3", kIdEnableVswr3, &DialogSettings::m_enableVswr3},
+    {"Enables/VSWR1", kIdEnableVswr1, &SweepSettings::m_enableVswr1},
+    {"Enables/VSWR2", kIdEnableVswr2, &SweepSettings::m_enableVswr2},
+    {"Enables/VSWR3", kIdEnableVswr3, &SweepSettings::m_enableVswr3},
 };
 
 constexpr const char* kCurveColourKeys[] = {"Colours/VSWR1", "Colours/VSWR2", "Colours/VSWR3",
@@ -90,12 +92,12 @@ void CKORVELDlg::RestoreRememberedSettings() {
     rememberAction_->setChecked(true);
 
     const auto settings = OpenRememberedSettings();
-    DialogSettings& members = *this;
-    RestoreEditValue(*settings, kSmithFreqKey, ReadSmithFreqKHz, m_smithFreqKHz);
+    SweepSettings& members = m_sweep;
+    RestoreEditValue(*settings, kSmithFreqKey, ReadSmithFreqKHz, m_sweep.m_smithFreqKHz);
     for (const RangeEntry& e : kRangeEntries) {
         RestoreEditValue(*settings, e.key, ReadRangeMHz, members.*e.member);
     }
-    RestoreEditValue(*settings, kCableLengthKey, ReadCableLengthM, m_cableLengthM);
+    RestoreEditValue(*settings, kCableLengthKey, ReadCableLengthM, m_sweep.m_cableLengthM);
     for (const EnableEntry& e : kEnableEntries) {
         if (const auto on = ReadSwitchSetting(settings->value(Key(e.key)))) {
             (members.*e.member).store(*on ? 1 : 0, kRelaxed);
@@ -176,6 +178,9 @@ void CKORVELDlg::SaveViewChoices(QSettings& settings) {
     settings.setValue(Key(kCoordinateColourKey), ShowColourSetting(m_chartVswr1.m_gridColor));
     settings.setValue(Key(kShowResonanceKey),
                       ShowSwitchSetting(Tools().ShowResonance()->isChecked()));
+    if (impedanceWindow_) {
+        settings.setValue(Key(kImpedanceGeometryKey), impedanceWindow_->saveGeometry());
+    }
     const auto& traces = heldTraces_.Traces();
     for (std::size_t i = 0; i < traces.size(); ++i) {
         if (traces[i]) {
@@ -184,6 +189,15 @@ void CKORVELDlg::SaveViewChoices(QSettings& settings) {
             settings.remove(Key(kHeldTraceKeys[i]));
         }
     }
+}
+
+void CKORVELDlg::RestoreImpedanceGeometry() {
+    if (!impedanceWindow_ || !RememberingSettings()) {
+        return;
+    }
+    // A damaged value is refused by restoreGeometry: the window keeps its size.
+    impedanceWindow_->restoreGeometry(
+        OpenRememberedSettings()->value(Key(kImpedanceGeometryKey)).toByteArray());
 }
 
 void CKORVELDlg::OnRememberSettings(bool on) {

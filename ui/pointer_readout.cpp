@@ -2,12 +2,13 @@
 
 #include <cmath>
 
+#include "core/sweep_plan.h"
 #include "text_rules.h"
 
 namespace korvel {
 
 double PointerT(int x) {
-    return (static_cast<double>(x) - 431.0) * 200.0 / 722.0;
+    return (static_cast<double>(x) - 431.0) * static_cast<double>(kSweepPoints) / 722.0;
 }
 
 int PointerIndex(double t) {

@@ -4,23 +4,13 @@
 
 namespace korvel {
 
-int ProgressChannelForY(int y) {
-    for (int channel = 0; channel < static_cast<int>(kProgressY.size()); ++channel) {
-        if (kProgressY[channel] == y) {
-            return channel;
-        }
-    }
-    return -1;
-}
-
-bool ProgressLines::Set(int y, int xEnd) {
-    const int channel = ProgressChannelForY(y);
-    if (channel < 0) {
+bool ProgressLines::Set(int index, int xEnd) {
+    if (index < 0 || index >= static_cast<int>(ends_.size())) {
         return false;
     }
     // The line never runs left of its start nor past the full sweep length.
     const int clamped = std::clamp(xEnd, kProgressX0, kProgressX0 + kProgressSpan);
-    ends_[channel].store(clamped, std::memory_order_relaxed);
+    ends_[index].store(clamped, std::memory_order_relaxed);
     return true;
 }
 

@@ -5,10 +5,10 @@
 #include <QBrush>
 #include <QPainter>
 
-#include "cable_transform.h"
 #include "color_ref.h"
+#include "core/cable_transform.h"
+#include "core/measurement_state.h"
 #include "draw_context.h"
-#include "measurement_state.h"
 
 namespace korvel {
 namespace {

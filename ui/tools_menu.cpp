@@ -13,12 +13,14 @@ ToolsMenu::ToolsMenu(CKORVELDlg& dialog)
       exportData_(new QAction(QString::fromUtf8("&Export Data\u2026"), this)),
       holdTraces_(new QAction(QStringLiteral("&Hold Traces"), this)),
       clearHeldTraces_(new QAction(QStringLiteral("&Clear Held Traces"), this)),
-      showResonance_(new QAction(QStringLiteral("Show &Resonance and Bandwidth"), this)) {
+      showResonance_(new QAction(QStringLiteral("Show &Resonance and Bandwidth"), this)),
+      impedance_(new QAction(QString::fromUtf8("&Impedance\u2026"), this)) {
     showResonance_->setCheckable(true);
     connect(exportData_, &QAction::triggered, &dialog, &CKORVELDlg::OnExportData);
     connect(holdTraces_, &QAction::triggered, &dialog, &CKORVELDlg::OnHoldTraces);
     connect(clearHeldTraces_, &QAction::triggered, &dialog, &CKORVELDlg::OnClearHeldTraces);
     connect(showResonance_, &QAction::toggled, &dialog, &CKORVELDlg::OnShowResonance);
+    connect(impedance_, &QAction::triggered, &dialog, &CKORVELDlg::OnImpedance);
 }
 
 void ToolsMenu::AddEntries(QMenu& menu) {
@@ -29,6 +31,7 @@ void ToolsMenu::AddEntries(QMenu& menu) {
     menu.addAction(holdTraces_);
     menu.addAction(clearHeldTraces_);
     menu.addAction(showResonance_);
+    menu.addAction(impedance_);
 }
 
 }  // namespace korvel

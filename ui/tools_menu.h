@@ -1,5 +1,5 @@
 // The entries of the window's "Tools" submenu: Export Data, Hold Traces,
-// Clear Held Traces and Show Resonance and Bandwidth. The actions live as
+// Clear Held Traces, Show Resonance and Bandwidth and the Impedance window. The actions live as
 // long as the window; each opening of the menu shows their present state.
 #pragma once
 
@@ -20,10 +20,10 @@ class ToolsMenu : public QObject {
     // trace is held and its text naming traces dropped by a range change.
     void AddEntries(QMenu& menu);
 
-    QAction* ExportData() const { return exportData_; }
     QAction* HoldTraces() const { return holdTraces_; }
     QAction* ClearHeldTraces() const { return clearHeldTraces_; }
     QAction* ShowResonance() const { return showResonance_; }
+    QAction* Impedance() const { return impedance_; }
 
   private:
     CKORVELDlg& dialog_;
@@ -31,6 +31,7 @@ class ToolsMenu : public QObject {
     QAction* holdTraces_;
     QAction* clearHeldTraces_;
     QAction* showResonance_;
+    QAction* impedance_;
 };
 
 }  // namespace korvel

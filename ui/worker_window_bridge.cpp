@@ -9,7 +9,7 @@
 
 namespace korvel {
 
-WorkerWindowBridge::WorkerWindowBridge(QWidget& window, const DialogSettings& settings,
+WorkerWindowBridge::WorkerWindowBridge(QWidget& window, const SweepSettings& settings,
                                        ProgressLines& lines)
     : QObject(&window), window_(window), settings_(settings), lines_(lines) {}
 
@@ -23,11 +23,11 @@ void WorkerWindowBridge::BeginScanPass() {
     overlayStale_.store(true);
 }
 
-void WorkerWindowBridge::DrawProgressLine(int y, int xEnd) {
+void WorkerWindowBridge::ScanProgress(int channel, int point) {
     // Nothing is posted: the window's refresh tick shows the strips together
     // with the charts under them, grown by the same points, and the worker's
     // 60-odd points a second never wake the window on their own.
-    if (lines_.Set(y, xEnd)) {
+    if (lines_.Set(channel - 1, ProgressLineEnd(point))) {
         overlayStale_.store(true);
     }
 }
@@ -45,7 +45,7 @@ void WorkerWindowBridge::RefreshStaleOverlays() {
     }
 }
 
-void WorkerWindowBridge::InvalidateSmithArea() {
+void WorkerWindowBridge::SmithPointChanged() {
     if (smithRepaintPending_.exchange(true, std::memory_order_relaxed)) {
         return;
     }

@@ -1,4 +1,4 @@
-// Carries the sweep worker's calls to the window's thread. Progress lines wait
+// Carries the sweep worker's events to the window's thread. Progress waits
 // for the window's refresh tick; the Smith-area repaint is posted (coalesced,
 // never waited for); a message is shown as a modal box owned by the window and
 // blocks only the worker until it is acknowledged, or until the window shuts
@@ -14,9 +14,9 @@
 #include <mutex>
 #include <string>
 
+#include "core/worker_window.h"
 #include "progress_lines.h"
 #include "progress_overlay.h"
-#include "worker_window.h"
 
 class QWidget;
 
@@ -29,15 +29,15 @@ class WorkerWindowBridge final : public QObject, public WorkerWindow {
     // `window` receives the Smith-area repaints and owns the message boxes;
     // the overlays are repainted on the tick after a progress line changes.
     // All live on the window thread, which also creates the bridge.
-    WorkerWindowBridge(QWidget& window, const DialogSettings& settings, ProgressLines& lines);
+    WorkerWindowBridge(QWidget& window, const SweepSettings& settings, ProgressLines& lines);
 
     void AddProgressOverlay(ProgressOverlay* overlay);
 
     // Worker thread.
-    const DialogSettings& Settings() const override { return settings_; }
+    const SweepSettings& Settings() const override { return settings_; }
     void BeginScanPass() override;
-    void DrawProgressLine(int y, int xEnd) override;
-    void InvalidateSmithArea() override;
+    void ScanProgress(int channel, int point) override;
+    void SmithPointChanged() override;
     void ShowMessage(const std::string& text) override;
 
     // Window thread, on its refresh tick: the strips show the lines as they
@@ -56,7 +56,7 @@ class WorkerWindowBridge final : public QObject, public WorkerWindow {
     void Acknowledge(uint64_t ticket);
 
     QWidget& window_;
-    const DialogSettings& settings_;
+    const SweepSettings& settings_;
     ProgressLines& lines_;
     QList<QPointer<ProgressOverlay>> overlays_;
 

@@ -10,8 +10,8 @@
 #include <ostream>
 #include <string>
 
-#include "dialog_settings.h"
-#include "worker_window.h"
+#include "core/sweep_settings.h"
+#include "core/worker_window.h"
 
 namespace korvel::sweep {
 
@@ -19,10 +19,10 @@ class ConsoleWindow final : public WorkerWindow {
   public:
     explicit ConsoleWindow(std::ostream& err) : err_(err) {}
 
-    DialogSettings& MutableSettings() { return settings_; }
-    const DialogSettings& Settings() const override { return settings_; }
-    void DrawProgressLine(int, int) override {}
-    void InvalidateSmithArea() override {}
+    SweepSettings& MutableSettings() { return settings_; }
+    const SweepSettings& Settings() const override { return settings_; }
+    void ScanProgress(int, int) override {}
+    void SmithPointChanged() override {}
     void ShowMessage(const std::string& text) override;
     void PassFinished() override;
 
@@ -35,7 +35,7 @@ class ConsoleWindow final : public WorkerWindow {
 
   private:
     std::ostream& err_;
-    DialogSettings settings_;
+    SweepSettings settings_;
     std::function<void(int)> passHook_;
     std::mutex mutex_;
     std::condition_variable changed_;

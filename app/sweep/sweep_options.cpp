@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "device_string.h"
+#include "device_choice.h"
 #include "program_options.h"
 #include "usb/usb_device_string.h"
 
@@ -97,19 +97,13 @@ bool ParseRange(const std::string& text, SweepRange& out, std::string& error) {
 }  // namespace
 
 void DeclareSweepOptions(ProgramOptions& app, SweepOptions& o) {
-    AddValueOption(app, "--device", "DEVICE",
-                   "instrument: sim (built-in simulator), sim:FILE (the simulator\n"
-                   "measuring a Touchstone .s1p/.s2p file), usb, usb:VVVV:PPPP[:SERIAL],\n"
-                   "unix:PATH, tcp:HOST:PORT, replay:FILE; default: the platform's own\n"
-                   "instrument layer (usb)",
-                   [&o](const std::string& v) {
-                       std::string error;
-                       if (!CheckDeviceString(v, error)) {
-                           return error;
-                       }
-                       o.device = v;
-                       return std::string();
-                   });
+    AddValueOption(
+        app, "--device", "DEVICE",
+        std::string(kDeviceFormsHelp) + "\ndefault: the platform's own instrument layer (usb)",
+        [&o](const std::string& v) {
+            std::string error;
+            return ParseDeviceChoice(v, o.device, error) ? std::string() : error;
+        });
     AddValueOption(app, "--record", "FILE",
                    "write every exchange with the instrument to FILE (JSON Lines);\n"
                    "--device replay:FILE plays it back",
@@ -167,19 +161,33 @@ void DeclareSweepOptions(ProgramOptions& app, SweepOptions& o) {
                        o.passes = static_cast<int>(passes);
                        return "";
                    });
-    AddValueOption(app, "--format", "csv|json",
-                   "csv (default; header lines start with #) or json; a point never\n"
-                   "measured is an empty field or null",
+    AddValueOption(app, "--format", "csv|json|s1p",
+                   "csv (default; header lines start with #), json, or s1p (a\n"
+                   "Touchstone file of one range's reflections, with --range); a point\n"
+                   "never measured is an empty field or null",
                    [&o](const std::string& v) {
                        if (v == "csv") {
                            o.format = OutputFormat::Csv;
                        } else if (v == "json") {
                            o.format = OutputFormat::Json;
+                       } else if (v == "s1p") {
+                           o.format = OutputFormat::S1p;
                        } else {
-                           return "expected csv or json";
+                           return "expected csv, json or s1p";
                        }
                        return "";
                    });
+    AddValueOption(app, "--range", "1|2|3", "write only this range (an enabled one)",
+                   [&o](const std::string& v) {
+                       if (v != "1" && v != "2" && v != "3")
+                           return "expected 1, 2 or 3";
+                       o.onlyRange = v[0] - '0';
+                       return "";
+                   });
+    AddSwitch(app, "--cable-port",
+              "give R, X and the reflection at the far end of the --cable length\n"
+              "instead of at the instrument",
+              o.cablePort);
     AddValueOption(app, "--output", "FILE",
                    "write the results to FILE instead of standard output; the file\n"
                    "is replaced whole or, on failure, left as it was",
@@ -237,6 +245,10 @@ ParseResult ParseSweepOptions(const std::vector<std::string>& args) {
     DeclareSweepOptions(app, o);
     ParseResult result;
     result.error = ParseOptions(app, args);
+    if (result.error.empty() && o.format == OutputFormat::S1p && o.onlyRange == 0 && !o.help)
+        result.error = "--format s1p: needs --range 1, 2 or 3 (one range per file)";
+    if (result.error.empty() && o.onlyRange != 0 && !o.enabled[o.onlyRange - 1])
+        result.error = "--range " + std::to_string(o.onlyRange) + ": that range is disabled";
     if (result.error.empty()) {
         result.options = o;
     }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "device_choice.h"
+
 namespace korvel {
 class ProgramOptions;
 }  // namespace korvel
@@ -18,7 +20,7 @@ inline constexpr int kExitNoInstrument = 2;
 inline constexpr int kExitUsage = 64;
 inline constexpr int kExitOutputFailed = 74;
 
-enum class OutputFormat { Csv, Json };
+enum class OutputFormat { Csv, Json, S1p };
 
 struct SweepRange {
     float startMHz;
@@ -26,7 +28,7 @@ struct SweepRange {
 };
 
 struct SweepOptions {
-    std::string device;      // "" = the platform's own instrument layer
+    DeviceChoice device;     // text "" = the platform's own instrument layer
     std::string recordPath;  // not empty: record the instrument's traffic there
     uint32_t smithKHz = 14270;
     double cableM = 0.0;
@@ -36,6 +38,8 @@ struct SweepOptions {
     OutputFormat format = OutputFormat::Csv;
     std::string outputPath;  // not empty: write the results there (atomically), not to stdout
     bool summary = false;    // add each range's lowest VSWR and 2:1 band
+    int onlyRange = 0;       // 1..3: write only this range (s1p needs one); 0: all enabled
+    bool cablePort = false;  // impedance columns carried to the cable's far end
     double timeoutS = 10.0;
     bool help = false;
     // Instead of measuring: list the USB devices that could be the

@@ -5,12 +5,12 @@
 #include <sstream>
 
 #include "console_window.h"
+#include "core/measurement_state.h"
+#include "core/sweep_worker.h"
 #include "export/atomic_file.h"
 #include "export/result_table.h"
-#include "measurement_state.h"
-#include "record/replay_device.h"
+#include "export/touchstone_writer.h"
 #include "record/traffic_reader.h"
-#include "sweep_worker.h"
 
 namespace korvel::sweep {
 namespace {
@@ -18,7 +18,7 @@ namespace {
 // How often the main thread looks at the link while it waits for passes.
 constexpr std::chrono::milliseconds kLinkCheck{100};
 
-void ApplySettings(const SweepOptions& o, DialogSettings& s) {
+void ApplySettings(const SweepOptions& o, SweepSettings& s) {
     s.m_smithFreqKHz = o.smithKHz;
     s.m_cableLengthM = o.cableM;
     s.m_vswr1StartMHz = o.ranges[0].startMHz;
@@ -32,30 +32,24 @@ void ApplySettings(const SweepOptions& o, DialogSettings& s) {
     s.m_enableVswr3 = o.enabled[2] ? 1 : 0;
 }
 
-// The instrument the results come from. A replay names the recorded one, so
-// that it prints the same bytes as the run it replays.
-std::string MeasuredDevice(const std::string& device) {
-    std::string name = device;
-    if (IsReplayDevice(device)) {
-        record::Recording recording;
-        std::string unused;
-        if (record::LoadRecording(device.substr(std::char_traits<char>::length(kReplayPrefix)),
-                                  recording, unused)) {
-            name = recording.header.device;
-        }
-    }
-    return name.empty() ? "usb" : name;  // the platform's own layer
-}
-
 // The whole output, so that a file receives it in one piece.
 std::string ResultText(const SweepOptions& options, const MeasurementState& state,
-                       const DialogSettings& settings) {
+                       const SweepSettings& settings) {
     ResultHeader header;  // no time: a run and its replay print the same bytes
+    // A replay names the recorded instrument, so that it prints the same
+    // bytes as the run it replays.
     header.device = MeasuredDevice(options.device);
+    header.cablePort = options.cablePort;
     ResultTable table = SnapshotResults(state, settings, header);
     table.summary = options.summary;
+    if (options.onlyRange != 0) {
+        std::erase_if(table.ranges,
+                      [&](const RangeResult& r) { return r.range != options.onlyRange; });
+    }
     std::ostringstream text;
-    if (options.format == OutputFormat::Json) {
+    if (options.format == OutputFormat::S1p) {
+        WriteTouchstoneS1p(text, table, options.onlyRange);
+    } else if (options.format == OutputFormat::Json) {
         WriteResultJson(text, table);
     } else {
         WriteResultCsv(text, table);

@@ -2,7 +2,7 @@
 
 #include <array>
 #include <asio/buffer.hpp>
-#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
 #include <asio/post.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/write.hpp>
@@ -11,13 +11,11 @@
 #include "bridge/command_filter.h"
 #include "bridge/peer_socket.h"
 #include "stream/frame_codec.h"
-#include "stream/stream_socket.h"
+#include "stream/framed_server.h"
 
 namespace korvel::bridge {
 
 namespace {
-
-constexpr auto kAcceptRetry = std::chrono::milliseconds(50);
 
 std::string Seconds(std::chrono::milliseconds d) {
     const auto ms = d.count();
@@ -26,24 +24,23 @@ std::string Seconds(std::chrono::milliseconds d) {
 
 }  // namespace
 
-// Everything runs as handlers on `io` in the thread inside Serve(): no locks.
-// The instrument thread only posts its results here.
+// Everything runs as handlers on the server's context in the thread inside
+// Serve(): no locks. The instrument thread only posts its results here.
 struct BridgeServer::Wire {
-    asio::io_context io;
-    asio::executor_work_guard<asio::io_context::executor_type> work{io.get_executor()};
-    net::Acceptor acceptor{io};
-    net::Socket incoming{io};
-    asio::steady_timer acceptRetry{io};
-    std::atomic<bool> stopped{false};
+    net::FramedServer server{true};
+    net::Socket incoming{server.Io()};
+    asio::steady_timer refusalPeriod{server.Io()};
 };
 
 struct BridgeServer::Session {
     Session(asio::io_context& io, uint64_t sessionId, net::Socket&& accepted)
-        : id(sessionId), socket(std::move(accepted)), idle(io) {}
+        : id(sessionId), socket(std::move(accepted)), idle(io), frame(io) {}
 
     uint64_t id;
     net::Socket socket;
     asio::steady_timer idle;
+    asio::steady_timer frame;
+    bool frameWatched = false;
     std::string who;
     CommandFilter filter;
     // A command is with the instrument, or its reply is being sent.
@@ -61,27 +58,22 @@ BridgeServer::BridgeServer(InstrumentThread& instrument, BridgeOptions options, 
       wire_(std::make_unique<Wire>()) {}
 
 BridgeServer::~BridgeServer() {
-    // The instrument thread posts into wire_->io: it ends first.
+    // The instrument thread posts into the server's context: it ends first.
     instrument_.Stop();
     EndSession();
-    net::CloseListener(endpoint_, wire_->acceptor);
+    wire_->server.CloseListener();
 }
 
 bool BridgeServer::Listen(const StreamEndpoint& endpoint, std::string& error) {
-    net::CloseListener(endpoint_, wire_->acceptor);
-    if (!net::Listen(endpoint, wire_->acceptor, error, true)) {
-        return false;
-    }
-    endpoint_ = endpoint;
-    if (endpoint_.kind == StreamEndpoint::Kind::Tcp && endpoint_.port == 0) {
-        endpoint_.port = net::LocalPort(wire_->acceptor);
-    }
-    return true;
+    return wire_->server.Listen(endpoint, error);
+}
+
+const StreamEndpoint& BridgeServer::BoundEndpoint() const {
+    return wire_->server.BoundEndpoint();
 }
 
 void BridgeServer::Stop() {
-    wire_->stopped.store(true);
-    wire_->io.stop();
+    wire_->server.Stop();
 }
 
 BridgeCounts BridgeServer::Counts() const {
@@ -96,11 +88,11 @@ BridgeCounts BridgeServer::Counts() const {
 }
 
 bool BridgeServer::Serve() {
-    if (wire_->acceptor.is_open() && !wire_->stopped.load()) {
+    if (wire_->server.Listening() && !wire_->server.Stopped()) {
         // Connections wait in the backlog until the instrument is known to work.
         instrument_.Post([this] {
             const bool open = instrument_.EnsureOpen();
-            asio::post(wire_->io, [this, open] {
+            asio::post(wire_->server.Io(), [this, open] {
                 if (open) {
                     InstrumentReady();
                 } else {
@@ -108,17 +100,17 @@ bool BridgeServer::Serve() {
                 }
             });
         });
-        wire_->io.run();
+        wire_->server.Run(true);
     }
     instrument_.Stop();
     EndSession();
-    net::CloseListener(endpoint_, wire_->acceptor);
+    wire_->server.CloseListener();
     return !relistenFailed_;
 }
 
 void BridgeServer::InstrumentReady() {
     ready_ = true;
-    announce_("listening on " + endpoint_.ToString());
+    announce_("listening on " + BoundEndpoint().ToString());
     Accept();
 }
 
@@ -127,12 +119,11 @@ void BridgeServer::InstrumentMissing(const std::string& why) {
     EndSession();
     // Refused connections tell a client there is no instrument, as an
     // unplugged one would.
-    wire_->acceptRetry.cancel();
-    net::CloseListener(endpoint_, wire_->acceptor);
+    wire_->server.CloseListener();
     log_(why + ": not listening until the instrument is there");
     instrument_.Post([this] {
         if (instrument_.WaitUntilOpen()) {
-            asio::post(wire_->io, [this] { OnInstrumentBack(); });
+            asio::post(wire_->server.Io(), [this] { OnInstrumentBack(); });
         }
     });
 }
@@ -140,8 +131,8 @@ void BridgeServer::InstrumentMissing(const std::string& why) {
 void BridgeServer::OnInstrumentBack() {
     std::string error;
     // The same endpoint (and port) again.
-    if (!Listen(endpoint_, error)) {
-        log_("the instrument is back, but " + endpoint_.ToString() +
+    if (!wire_->server.Relisten(error)) {
+        log_("the instrument is back, but " + BoundEndpoint().ToString() +
              " cannot be bound again: " + error);
         relistenFailed_ = true;
         Stop();
@@ -152,44 +143,27 @@ void BridgeServer::OnInstrumentBack() {
 }
 
 void BridgeServer::Accept() {
-    wire_->acceptor.async_accept(wire_->incoming, [this](const std::error_code& error) {
-        if (error == asio::error::operation_aborted || !wire_->acceptor.is_open()) {
-            return;
-        }
-        if (error) {
-            // Out of descriptors or a connection that left at once: give the
-            // system a moment rather than spin on a listener that stays ready.
-            std::error_code ignored;
-            wire_->incoming.close(ignored);
-            wire_->acceptRetry.expires_after(kAcceptRetry);
-            wire_->acceptRetry.async_wait([this](const std::error_code& e) {
-                if (!e && wire_->acceptor.is_open()) {
-                    Accept();
-                }
-            });
-            return;
-        }
+    wire_->server.AcceptOne([this](net::Socket socket) {
+        wire_->incoming = std::move(socket);
         OnAccepted();
         Accept();
     });
 }
 
 void BridgeServer::OnAccepted() {
-    net::PrepareSocket(wire_->incoming);
+    net::Socket& incoming = wire_->incoming;
     // A client that closed just before the next one came is gone, not busy.
     if (session_ && PeerHasLeft(session_->socket)) {
         EndSession();
     }
     std::error_code ignored;
     if (session_) {
-        ++refusedClients_;
-        log_("refused a second client, " + DescribePeer(wire_->incoming) + ", while serving " +
-             session_->who);
-        wire_->incoming.close(ignored);
+        RefuseClient();
+        incoming.close(ignored);
         return;
     }
     if (!ready_) {
-        wire_->incoming.close(ignored);
+        incoming.close(ignored);
         return;
     }
     StartSession();
@@ -197,10 +171,40 @@ void BridgeServer::OnAccepted() {
 
 void BridgeServer::StartSession() {
     ++clients_;
-    session_ = std::make_shared<Session>(wire_->io, ++lastSessionId_, std::move(wire_->incoming));
+    session_ =
+        std::make_shared<Session>(wire_->server.Io(), ++lastSessionId_, std::move(wire_->incoming));
     session_->who = DescribePeer(session_->socket);
     ArmIdle(session_);
     Read(session_);
+}
+
+void BridgeServer::RefuseClient() {
+    ++refusedClients_;
+    // The first refusal is named; a flood of them is counted, a line a period.
+    if (refusalPeriod_) {
+        ++unloggedRefusals_;
+        return;
+    }
+    log_("refused a second client, " + DescribePeer(wire_->incoming) + ", while serving " +
+         session_->who);
+    refusalPeriod_ = true;
+    wire_->refusalPeriod.expires_after(options_.refusalLogPeriod);
+    wire_->refusalPeriod.async_wait([this](const std::error_code& e) {
+        if (!e) {
+            LogRefusedCount();
+        }
+    });
+}
+
+void BridgeServer::LogRefusedCount() {
+    refusalPeriod_ = false;
+    wire_->refusalPeriod.cancel();
+    if (unloggedRefusals_ > 0) {
+        log_("refused " + std::to_string(unloggedRefusals_) + " more client" +
+             (unloggedRefusals_ == 1 ? "" : "s") + " while serving " +
+             (session_ ? session_->who : std::string("a client that has left")));
+        unloggedRefusals_ = 0;
+    }
 }
 
 void BridgeServer::ArmIdle(const SessionPtr& s) {
@@ -210,7 +214,31 @@ void BridgeServer::ArmIdle(const SessionPtr& s) {
             return;
         }
         ++idleClosed_;
-        log_("closed " + s->who + ": nothing received for " + Seconds(options_.idleTimeout));
+        log_("closed " + s->who + ": " +
+             (s->filter.Unfinished() > 0 ? "no whole command" : "nothing") + " received for " +
+             Seconds(options_.idleTimeout));
+        EndSession();
+    });
+}
+
+void BridgeServer::WatchFrame(const SessionPtr& s) {
+    if (s->filter.Unfinished() == 0) {
+        s->frameWatched = false;
+        s->frame.cancel();
+        return;
+    }
+    if (s->frameWatched) {
+        return;
+    }
+    s->frameWatched = true;
+    s->frame.expires_after(options_.frameTimeout);
+    s->frame.async_wait([this, s](const std::error_code& e) {
+        if (e || s != session_) {
+            return;
+        }
+        ++idleClosed_;
+        log_("closed " + s->who + ": a frame left unfinished for " +
+             Seconds(options_.frameTimeout));
         EndSession();
     });
 }
@@ -229,8 +257,12 @@ void BridgeServer::Read(const SessionPtr& s) {
                 EndSession();
                 return;
             }
-            ArmIdle(s);
+            const uint64_t before = s->filter.Received();
             s->filter.Feed(s->chunk.data(), n);
+            // Only whole commands keep a client: bytes dripped in do not.
+            if (s->filter.Received() != before) {
+                ArmIdle(s);
+            }
             if (s->filter.Refused()) {
                 std::vector<uint8_t> unused;
                 std::string why;
@@ -240,6 +272,7 @@ void BridgeServer::Read(const SessionPtr& s) {
                 EndSession();
                 return;
             }
+            WatchFrame(s);
             Dispatch(s);
             Read(s);
         });
@@ -261,7 +294,7 @@ void BridgeServer::Dispatch(const SessionPtr& s) {
         const uint64_t id = s->id;
         instrument_.Post([this, id, command] {
             Exchange exchange = instrument_.Transfer(command);
-            asio::post(wire_->io, [this, id, exchange = std::move(exchange)]() mutable {
+            asio::post(wire_->server.Io(), [this, id, exchange = std::move(exchange)]() mutable {
                 OnExchanged(id, std::move(exchange));
             });
         });
@@ -307,7 +340,9 @@ void BridgeServer::EndSession() {
     }
     std::error_code ignored;
     session_->idle.cancel();
+    session_->frame.cancel();
     session_->socket.close(ignored);
+    LogRefusedCount();
     session_.reset();
 }
 

@@ -20,8 +20,12 @@ namespace korvel::bridge {
 struct BridgeOptions {
     // Forward calibration-page writes (refused, without a reply, otherwise).
     bool allowCalibrationWrites = false;
-    // A client that sends nothing for this long is closed.
+    // A client that sends no whole command for this long is closed.
     std::chrono::milliseconds idleTimeout{60000};
+    // A client that leaves a frame unfinished for this long is closed.
+    std::chrono::milliseconds frameTimeout{5000};
+    // Refused clients after the first are logged as one count per period.
+    std::chrono::milliseconds refusalLogPeriod{10000};
 };
 
 struct BridgeCounts {
@@ -30,7 +34,7 @@ struct BridgeCounts {
     uint64_t replies = 0;         // replies passed to a client
     uint64_t refusedWrites = 0;   // calibration-page writes held back
     uint64_t refusedInputs = 0;   // connections closed for what they sent
-    uint64_t idleClosed = 0;
+    uint64_t idleClosed = 0;      // no whole command in time, or a frame left unfinished
 };
 
 class BridgeServer {
@@ -49,7 +53,7 @@ class BridgeServer {
     // Binds the endpoint (a Unix socket owner-only); false with a message.
     bool Listen(const StreamEndpoint& endpoint, std::string& error);
     // The endpoint as bound (a TCP port of 0 becomes the real one).
-    const StreamEndpoint& BoundEndpoint() const { return endpoint_; }
+    const StreamEndpoint& BoundEndpoint() const;
     // Serves until Stop(), then stops the instrument thread, closes the
     // client and the listener (removing a Unix socket file). False when it
     // ended because the endpoint could not be bound again.
@@ -69,6 +73,12 @@ class BridgeServer {
     void StartSession();
     void Read(const SessionPtr& s);
     void ArmIdle(const SessionPtr& s);
+    // Starts the unfinished frame's clock unless it runs; stops it when no
+    // frame is unfinished.
+    void WatchFrame(const SessionPtr& s);
+    void RefuseClient();
+    // Logs the refused clients not logged yet, as one count.
+    void LogRefusedCount();
     // Sends the client's next command to the instrument, unless one is out.
     void Dispatch(const SessionPtr& s);
     void OnExchanged(uint64_t sessionId, Exchange exchange);
@@ -81,13 +91,15 @@ class BridgeServer {
     BridgeOptions options_;
     Log log_;
     Log announce_;
-    StreamEndpoint endpoint_;
     std::unique_ptr<Wire> wire_;
     // The rest is used on the serving thread only.
     SessionPtr session_;
     uint64_t lastSessionId_ = 0;
     bool ready_ = false;
     bool relistenFailed_ = false;
+    // Refusals since the last line about them; the period of quiet runs.
+    uint64_t unloggedRefusals_ = 0;
+    bool refusalPeriod_ = false;
 
     std::atomic<uint64_t> clients_{0};
     std::atomic<uint64_t> refusedClients_{0};

@@ -6,10 +6,6 @@ namespace korvel::bridge {
 
 namespace {
 
-constexpr uint8_t kLead = 0x7A;
-constexpr uint8_t kTune = 0xA1;
-constexpr uint8_t kReadDetectors = 0xA2;
-constexpr uint8_t kWriteCalPage = 0xA4;
 constexpr std::size_t kHeader = 2;
 
 // The first bytes of a refused payload, for the log.
@@ -25,16 +21,8 @@ std::string Hex(const uint8_t* data, std::size_t length) {
 
 }  // namespace
 
-bool IsInstrumentCommand(const uint8_t* data, std::size_t length) {
-    if (data == nullptr || length < 2 || data[0] != kLead) {
-        return false;
-    }
-    return (data[1] == kTune && length == 7) || (data[1] == kReadDetectors && length == 4) ||
-           (data[1] == kWriteCalPage && length == kLargestCommand);
-}
-
 bool IsCalibrationPageWrite(const std::vector<uint8_t>& command) {
-    return command.size() >= 2 && command[0] == kLead && command[1] == kWriteCalPage;
+    return command.size() >= 2 && command[0] == kCommandLead && command[1] == kWriteCalPageCommand;
 }
 
 void CommandFilter::Refuse(std::string why) {
@@ -76,6 +64,7 @@ void CommandFilter::Feed(const uint8_t* data, std::size_t length) {
         } else {
             commands_.emplace_back(payload, payload + payloadLength);
             partial_.clear();
+            ++received_;
         }
     }
 }

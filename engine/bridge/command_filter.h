@@ -11,17 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "wire_protocol.h"
+
 namespace korvel::bridge {
 
-// The page write is the longest command: lead, opcode, block, page, 32 bytes.
-inline constexpr std::size_t kLargestCommand = 36;
 // Commands a client may send before the replies to earlier ones: a client
 // that runs further ahead is not waiting for its replies.
 inline constexpr std::size_t kMaxCommandsAhead = 16;
 
-// True for one of the instrument's commands: tune (7 bytes), read detectors
-// (4 bytes) or calibration-page write (36 bytes), each led by 0x7A.
-bool IsInstrumentCommand(const uint8_t* data, std::size_t length);
 // True for a calibration-page write (0x7A 0xA4), which overwrites the
 // instrument's calibration memory for good.
 bool IsCalibrationPageWrite(const std::vector<uint8_t>& command);
@@ -43,6 +40,8 @@ class CommandFilter {
     bool Refused() const { return !refusal_.empty(); }
     // Bytes of an unfinished frame (dropped if the connection ends there).
     std::size_t Unfinished() const { return partial_.size(); }
+    // Whole commands received so far.
+    uint64_t Received() const { return received_; }
 
   private:
     // Checks the frame in partial_ once its header is in; false when refused.
@@ -52,6 +51,7 @@ class CommandFilter {
     std::vector<uint8_t> partial_;
     std::deque<std::vector<uint8_t>> commands_;
     std::string refusal_;
+    uint64_t received_ = 0;
 };
 
 }  // namespace korvel::bridge

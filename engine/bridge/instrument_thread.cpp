@@ -5,19 +5,30 @@
 #endif
 
 #include <algorithm>
+#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
+#include <asio/post.hpp>
 
 #include "stream/frame_codec.h"
 
 namespace korvel::bridge {
 
+struct InstrumentThread::Queue {
+    asio::io_context io{1};
+    asio::executor_work_guard<asio::io_context::executor_type> work{io.get_executor()};
+};
+
 InstrumentThread::InstrumentThread(std::unique_ptr<DeviceTransport> transport, Clock& clock,
                                    Milliseconds pollPause)
-    : transport_(std::move(transport)), clock_(clock), pollPause_(pollPause) {
+    : transport_(std::move(transport)),
+      clock_(clock),
+      pollPause_(pollPause),
+      queue_(std::make_unique<Queue>()) {
     thread_ = std::thread([this] {
 #if defined(__linux__)
         prctl(PR_SET_NAME, "instrument", 0UL, 0UL, 0UL);
 #endif
-        Run();
+        queue_->io.run();
     });
 }
 
@@ -26,43 +37,19 @@ InstrumentThread::~InstrumentThread() {
 }
 
 void InstrumentThread::Post(Task task) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (stop_.IsRaised()) {
-            return;
-        }
-        tasks_.push_back(std::move(task));
+    if (!stop_.IsRaised()) {
+        asio::post(queue_->io, std::move(task));
     }
-    wake_.notify_one();
 }
 
 void InstrumentThread::Stop() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_.Raise();
-        tasks_.clear();
-    }
-    wake_.notify_one();
+    stop_.Raise();
+    // The tasks not started are dropped with the context.
+    queue_->io.stop();
     transport_->Interrupt();
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) {
         thread_.join();
         transport_->CloseDevice();
-    }
-}
-
-void InstrumentThread::Run() {
-    for (;;) {
-        Task task;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            wake_.wait(lock, [this] { return stop_.IsRaised() || !tasks_.empty(); });
-            if (stop_.IsRaised()) {
-                return;
-            }
-            task = std::move(tasks_.front());
-            tasks_.pop_front();
-        }
-        task();
     }
 }
 

@@ -3,12 +3,9 @@
 // hold up the sockets, the idle time-out or a stop.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -54,15 +51,14 @@ class InstrumentThread {
     bool WaitUntilOpen();
 
   private:
-    void Run();
+    // The tasks' queue: an Asio context run by the thread alone.
+    struct Queue;
 
     std::unique_ptr<DeviceTransport> transport_;
     Clock& clock_;
     Milliseconds pollPause_;
     StopSignal stop_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Task> tasks_;  // guarded by mutex_
+    std::unique_ptr<Queue> queue_;
     std::thread thread_;
 };
 

@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <span>
 
+#include "analysis/impedance_figures.h"
+#include "analysis/range_impedance.h"
 #include "analysis/resonance.h"
 #include "analysis/vswr_figures.h"
-#include "cable_transform.h"
+#include "core/cable_transform.h"
+#include "core/sweep_worker.h"
 #include "json_text.h"
-#include "sweep_worker.h"
 
 namespace korvel {
 namespace {
@@ -19,6 +21,7 @@ struct PointRow {
     double freqMHz = 0;
     std::optional<double> vswr, returnLossDb, gammaMag, mismatchLossDb, s21Db;
     std::optional<double> heldVswr, heldS21Db;
+    std::optional<double> rOhm, xOhm, zMagOhm, gammaRe, gammaIm;
 };
 
 std::optional<double> ValueAt(const std::vector<double>& values, std::size_t i) {
@@ -56,6 +59,18 @@ PointRow RowAt(const RangeResult& r, std::size_t i) {
         const std::optional<double> heldVswr =
             r.heldVswr ? ValueAt(*r.heldVswr, i) : std::optional<double>();
         row.heldS21Db = MeasuredS21(ValueAt(*r.heldS21Db, i), heldVswr);
+    }
+    if (i < r.gamma.size() && r.gamma[i]) {
+        const std::complex<double> g = *r.gamma[i];
+        const ImpedanceFigures z = FiguresFromGamma(g, row.freqMHz);
+        const auto finite = [](double v) {
+            return std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+        };
+        row.rOhm = finite(z.r);
+        row.xOhm = finite(z.x);
+        row.zMagOhm = finite(z.zMag);
+        row.gammaRe = g.real();
+        row.gammaIm = g.imag();
     }
     return row;
 }
@@ -101,26 +116,102 @@ OrderedJson JsonValue(double v) {
     return std::isfinite(v) ? OrderedJson(v) : OrderedJson(nullptr);
 }
 
+// The header's fields, in the order both forms write them. CSV writes each as
+// "# name=value" ("smith.r" inside the Smith point's group), JSON as a key, the
+// Smith point's under "smith"; the ranges' limits go to CSV after "device".
+struct HeaderText {
+    const char* name;
+    std::optional<std::string> (*value)(const ResultHeader&);
+};
+
+const HeaderText kHeaderTexts[] = {
+    {"program", [](const ResultHeader& h) { return std::optional<std::string>(h.program); }},
+    {"version", [](const ResultHeader& h) { return std::optional<std::string>(h.version); }},
+    {"time", [](const ResultHeader& h) { return h.time; }},
+    {"device", [](const ResultHeader& h) { return std::optional<std::string>(h.device); }},
+};
+
+struct HeaderFigure {
+    const char* group;  // "" at the top level
+    const char* name;
+    double (*value)(const ResultHeader&);
+};
+
+// The Smith frequency is a whole number of kHz: "%.17g" writes it as one.
+const HeaderFigure kHeaderFigures[] = {
+    {"", "cable_m", [](const ResultHeader& h) { return h.cableM; }},
+    {"smith", "freq_khz", [](const ResultHeader& h) { return static_cast<double>(h.smithKHz); }},
+    {"smith", "gamma_mag", [](const ResultHeader& h) { return h.smithGammaMag; }},
+    {"smith", "gamma_angle", [](const ResultHeader& h) { return h.smithGammaAngle; }},
+    {"smith", "r", [](const ResultHeader& h) { return h.smithR; }},
+    {"smith", "x", [](const ResultHeader& h) { return h.smithX; }},
+    {"smith", "z_mag", [](const ResultHeader& h) { return h.smithZMag; }},
+    {"smith", "vswr", [](const ResultHeader& h) { return h.smithVswr; }},
+    {"smith", "cable_r", [](const ResultHeader& h) { return h.cableR; }},
+    {"smith", "cable_x", [](const ResultHeader& h) { return h.cableX; }},
+    {"", "rf_power_dbm", [](const ResultHeader& h) { return h.rfPowerDbm; }},
+};
+
+// Which points carry a column: CSV writes a column on every row when any range
+// has it, JSON writes the key only on the ranges that have it.
+enum class Carried { kAlways, kRange3, kHeld, kHeldRange3 };
+
+struct PointColumn {
+    const char* name;
+    Carried carried;
+    std::optional<double> PointRow::*value;
+};
+
+// After "range" and "freq_mhz"; new columns are only ever appended.
+const PointColumn kPointColumns[] = {
+    {"vswr", Carried::kAlways, &PointRow::vswr},
+    {"return_loss_db", Carried::kAlways, &PointRow::returnLossDb},
+    {"gamma_mag", Carried::kAlways, &PointRow::gammaMag},
+    {"mismatch_loss_db", Carried::kAlways, &PointRow::mismatchLossDb},
+    {"s21_db", Carried::kRange3, &PointRow::s21Db},
+    {"held_vswr", Carried::kHeld, &PointRow::heldVswr},
+    {"held_s21_db", Carried::kHeldRange3, &PointRow::heldS21Db},
+    {"r_ohm", Carried::kAlways, &PointRow::rOhm},
+    {"x_ohm", Carried::kAlways, &PointRow::xOhm},
+    {"z_mag_ohm", Carried::kAlways, &PointRow::zMagOhm},
+    {"gamma_re", Carried::kAlways, &PointRow::gammaRe},
+    {"gamma_im", Carried::kAlways, &PointRow::gammaIm},
+};
+
+bool InCsv(const PointColumn& c, const ResultTable& t) {
+    return c.carried == Carried::kAlways || c.carried == Carried::kRange3 || AnyHeld(t);
+}
+
+bool InJson(const PointColumn& c, const RangeResult& r) {
+    switch (c.carried) {
+        case Carried::kAlways:
+            return true;
+        case Carried::kRange3:
+            return r.range == 3;
+        case Carried::kHeld:
+            return r.heldVswr.has_value();
+        case Carried::kHeldRange3:
+            return r.range == 3 && r.heldS21Db.has_value();
+    }
+    return false;
+}
+
 void WriteCsvHeader(std::ostream& out, const ResultHeader& h, const ResultTable& t) {
-    out << "# program=" << OneLine(h.program) << '\n' << "# version=" << OneLine(h.version) << '\n';
-    if (h.time)
-        out << "# time=" << OneLine(*h.time) << '\n';
-    out << "# device=" << OneLine(h.device) << '\n';
+    for (const HeaderText& field : kHeaderTexts) {
+        if (const std::optional<std::string> v = field.value(h))
+            out << "# " << field.name << '=' << OneLine(*v) << '\n';
+    }
     for (const RangeResult& r : t.ranges) {
         out << "# range" << r.range << "_mhz=" << FormatNumber(r.startMHz) << ':'
             << FormatNumber(r.stopMHz) << '\n';
     }
-    out << "# cable_m=" << FormatNumber(h.cableM) << '\n'
-        << "# smith.freq_khz=" << h.smithKHz << '\n'
-        << "# smith.gamma_mag=" << FormatNumber(h.smithGammaMag) << '\n'
-        << "# smith.gamma_angle=" << FormatNumber(h.smithGammaAngle) << '\n'
-        << "# smith.r=" << FormatNumber(h.smithR) << '\n'
-        << "# smith.x=" << FormatNumber(h.smithX) << '\n'
-        << "# smith.z_mag=" << FormatNumber(h.smithZMag) << '\n'
-        << "# smith.vswr=" << FormatNumber(h.smithVswr) << '\n'
-        << "# smith.cable_r=" << FormatNumber(h.cableR) << '\n'
-        << "# smith.cable_x=" << FormatNumber(h.cableX) << '\n'
-        << "# rf_power_dbm=" << FormatNumber(h.rfPowerDbm) << '\n';
+    for (const HeaderFigure& field : kHeaderFigures) {
+        const std::string group = field.group;
+        out << "# " << (group.empty() ? "" : group + ".") << field.name << '='
+            << FormatNumber(field.value(h)) << '\n';
+    }
+    if (h.cablePort)
+        out << "# impedance_port=cable\n";
 }
 
 void WriteCsvSummary(std::ostream& out, const RangeResult& r) {
@@ -146,27 +237,23 @@ OrderedJson JsonSummary(const RangeResult& r) {
 }
 
 OrderedJson JsonHeader(const ResultHeader& h) {
-    OrderedJson j = {{"program", h.program}, {"version", h.version}};
-    if (h.time)
-        j["time"] = *h.time;
-    j["device"] = h.device;
-    j["cable_m"] = JsonValue(h.cableM);
-    j["smith"] = {{"freq_khz", h.smithKHz},
-                  {"gamma_mag", JsonValue(h.smithGammaMag)},
-                  {"gamma_angle", JsonValue(h.smithGammaAngle)},
-                  {"r", JsonValue(h.smithR)},
-                  {"x", JsonValue(h.smithX)},
-                  {"z_mag", JsonValue(h.smithZMag)},
-                  {"vswr", JsonValue(h.smithVswr)},
-                  {"cable_r", JsonValue(h.cableR)},
-                  {"cable_x", JsonValue(h.cableX)}};
-    j["rf_power_dbm"] = JsonValue(h.rfPowerDbm);
+    OrderedJson j = OrderedJson::object();
+    for (const HeaderText& field : kHeaderTexts) {
+        if (const std::optional<std::string> v = field.value(h))
+            j[field.name] = *v;
+    }
+    for (const HeaderFigure& field : kHeaderFigures) {
+        OrderedJson& place = *field.group == '\0' ? j : j[field.group];
+        place[field.name] = JsonValue(field.value(h));
+    }
+    if (h.cablePort)
+        j["impedance_port"] = "cable";
     return j;
 }
 
 }  // namespace
 
-ResultTable SnapshotResults(const MeasurementState& state, const DialogSettings& settings,
+ResultTable SnapshotResults(const MeasurementState& state, const SweepSettings& settings,
                             ResultHeader header,
                             const std::array<std::optional<std::vector<double>>, 4>& held) {
     ResultTable table;
@@ -218,6 +305,18 @@ ResultTable SnapshotResults(const MeasurementState& state, const DialogSettings&
             if (n == 2)
                 r.s21Db.push_back(state.s21Points[i].load(kRelaxed));  // S21 shares range 3
         }
+        const RangeImpedance settled = SettleRange(state.reflections, n + 1, start, stop);
+        for (std::size_t i = 0; i < kSweepPoints; ++i) {
+            const SettledPoint& p = settled.trace.points[i];
+            std::optional<std::complex<double>> g;
+            if (p.settled) {
+                g = table.header.cablePort
+                        ? GammaAtCablePort(p.gamma, r.freqMHz[i], table.header.cableM)
+                        : p.gamma;
+            }
+            r.gamma.push_back(g);
+        }
+        r.unsettled = settled.trace.unsettled;
         r.heldVswr = held[n];
         if (n == 2)
             r.heldS21Db = held[3];
@@ -232,17 +331,20 @@ void WriteResultCsv(std::ostream& out, const ResultTable& table) {
         for (const RangeResult& r : table.ranges)
             WriteCsvSummary(out, r);
     }
-    const bool held = AnyHeld(table);
-    out << "range,freq_mhz,vswr,return_loss_db,gamma_mag,mismatch_loss_db,s21_db"
-        << (held ? ",held_vswr,held_s21_db" : "") << '\n';
+    out << "range,freq_mhz";
+    for (const PointColumn& c : kPointColumns) {
+        if (InCsv(c, table))
+            out << ',' << c.name;
+    }
+    out << '\n';
     for (const RangeResult& r : table.ranges) {
         for (std::size_t i = 0; i < PointCount(r); ++i) {
             const PointRow p = RowAt(r, i);
-            out << r.range << ',' << FormatNumber(p.freqMHz) << ',' << CsvField(p.vswr) << ','
-                << CsvField(p.returnLossDb) << ',' << CsvField(p.gammaMag) << ','
-                << CsvField(p.mismatchLossDb) << ',' << CsvField(p.s21Db);
-            if (held)
-                out << ',' << CsvField(p.heldVswr) << ',' << CsvField(p.heldS21Db);
+            out << r.range << ',' << FormatNumber(p.freqMHz);
+            for (const PointColumn& c : kPointColumns) {
+                if (InCsv(c, table))
+                    out << ',' << CsvField(p.*c.value);
+            }
             out << '\n';
         }
     }
@@ -259,24 +361,23 @@ void WriteResultJson(std::ostream& out, const ResultTable& table) {
         OrderedJson points = OrderedJson::array();
         for (std::size_t i = 0; i < PointCount(r); ++i) {
             const PointRow p = RowAt(r, i);
-            OrderedJson point = {{"range", r.range},
-                                 {"freq_mhz", JsonValue(p.freqMHz)},
-                                 {"vswr", JsonValue(p.vswr)},
-                                 {"return_loss_db", JsonValue(p.returnLossDb)},
-                                 {"gamma_mag", JsonValue(p.gammaMag)},
-                                 {"mismatch_loss_db", JsonValue(p.mismatchLossDb)}};
-            if (r.range == 3)
-                point["s21_db"] = JsonValue(p.s21Db);
-            if (r.heldVswr)
-                point["held_vswr"] = JsonValue(p.heldVswr);
-            if (r.range == 3 && r.heldS21Db)
-                point["held_s21_db"] = JsonValue(p.heldS21Db);
+            OrderedJson point = {{"range", r.range}, {"freq_mhz", JsonValue(p.freqMHz)}};
+            for (const PointColumn& c : kPointColumns) {
+                if (InJson(c, r))
+                    point[c.name] = JsonValue(p.*c.value);
+            }
             points.push_back(std::move(point));
         }
         range["points"] = std::move(points);
+        range["unsettled_points"] = r.unsettled;
         ranges.push_back(std::move(range));
     }
-    WriteJsonText(out, OrderedJson{{"header", JsonHeader(table.header)}, {"ranges", ranges}});
+    // The document's own name and shape version come last: fields are only
+    // ever appended.
+    WriteJsonText(out, OrderedJson{{"header", JsonHeader(table.header)},
+                                   {"ranges", ranges},
+                                   {"format", "korvel-sweep"},
+                                   {"version", 2}});
     out << '\n';
 }
 

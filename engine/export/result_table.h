@@ -4,14 +4,15 @@
 #pragma once
 
 #include <array>
+#include <complex>
 #include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "dialog_settings.h"
-#include "measurement_state.h"
+#include "core/measurement_state.h"
+#include "core/sweep_settings.h"
 
 namespace korvel {
 
@@ -23,6 +24,10 @@ struct RangeResult {
     std::vector<double> s21Db;                     // range 3 only, else empty
     std::optional<std::vector<double>> heldVswr;   // held reference traces, when held
     std::optional<std::vector<double>> heldS21Db;  // range 3 only
+    // The settled reflection at each point (at the cable port when the header
+    // says so); empty where unmeasured or unsettled.
+    std::vector<std::optional<std::complex<double>>> gamma;
+    int unsettled = 0;  // measured points whose phase sign was left open
 };
 
 struct ResultHeader {
@@ -35,6 +40,8 @@ struct ResultHeader {
     double smithGammaMag = 0, smithGammaAngle = 0;
     double smithR = 0, smithX = 0, smithZMag = 0, smithVswr = 0, cableR = 0, cableX = 0;
     double rfPowerDbm = 0;
+    // The impedance columns are carried to the cable's far end (cable_m).
+    bool cablePort = false;
 };
 
 struct ResultTable {
@@ -50,7 +57,7 @@ struct ResultTable {
 // device are the caller's, and so is its version unless empty (then this
 // build's); its cable length, Smith point and input power are read here from
 // the settings and the state.
-ResultTable SnapshotResults(const MeasurementState& state, const DialogSettings& settings,
+ResultTable SnapshotResults(const MeasurementState& state, const SweepSettings& settings,
                             ResultHeader header,
                             const std::array<std::optional<std::vector<double>>, 4>& held = {});
 

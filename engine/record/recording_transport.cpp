@@ -28,6 +28,31 @@ RecordingTransport::RecordingTransport(std::unique_ptr<DeviceTransport> inner,
       start_(now_()),
       writer_(std::move(writer)) {}
 
+RecordingTransport::RecordingTransport(std::unique_ptr<DeviceTransport> inner, std::string path,
+                                       record::TrafficHeader header, TimeSource now)
+    : inner_(std::move(inner)),
+      path_(std::move(path)),
+      now_(now ? std::move(now) : TimeSource(SteadyNow)),
+      start_(now_()),
+      header_(std::move(header)) {}
+
+bool RecordingTransport::Start(std::string& error) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    header_.start = record::UtcTimestamp();
+    start_ = now_();
+    return writer_.Open(path_, header_, error);
+}
+
+void RecordingTransport::SetFailureReport(FailureReport report) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    report_ = std::move(report);
+}
+
+bool RecordingTransport::WriteFailed() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return writeFailed_;
+}
+
 TrafficEntry RecordingTransport::Begin(TrafficOp op) {
     TrafficEntry entry;
     entry.op = op;
@@ -51,9 +76,23 @@ void RecordingTransport::Finish(TrafficEntry& entry, Milliseconds began, int ret
 }
 
 void RecordingTransport::Append(const TrafficEntry& entry) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!writeFailed_ && !writer_.Write(entry))
+    FailureReport report;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (writeFailed_ || !writer_.IsOpen() || writer_.Write(entry))
+            return;
         writeFailed_ = true;
+        if (report_) {
+            failureNoticed_ = true;
+            report = report_;
+        }
+    }
+    if (report)
+        report(FailureMessage());
+}
+
+std::string RecordingTransport::FailureMessage() const {
+    return "The recording \"" + path_ + "\" could not be written; it ends here.";
 }
 
 int RecordingTransport::CountDevices() {
@@ -107,18 +146,15 @@ std::string RecordingTransport::TakeNotice() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (writeFailed_ && !failureNoticed_) {
         failureNoticed_ = true;
-        const std::string stopped =
-            "The recording \"" + path_ + "\" could not be written; it ends here.";
+        const std::string stopped = FailureMessage();
         notice = notice.empty() ? stopped : notice + "\n" + stopped;
     }
     return notice;
 }
 
-std::unique_ptr<DeviceTransport> MakeRecordingTransport(std::unique_ptr<DeviceTransport> inner,
-                                                        const std::string& path,
-                                                        const std::string& program,
-                                                        const std::string& device,
-                                                        std::string& error) {
+std::unique_ptr<RecordingTransport> PrepareRecordingTransport(
+    std::unique_ptr<DeviceTransport> inner, const std::string& path, const std::string& program,
+    const std::string& device, std::string& error) {
     if (!inner) {
         error = "no instrument layer to record";
         return nullptr;
@@ -133,11 +169,18 @@ std::unique_ptr<DeviceTransport> MakeRecordingTransport(std::unique_ptr<DeviceTr
     header.programVersion = KORVEL_VERSION;
 #endif
     header.device = device;
-    header.start = record::UtcTimestamp();
-    record::TrafficWriter writer;
-    if (!writer.Open(path, header, error))
+    return std::make_unique<RecordingTransport>(std::move(inner), path, std::move(header));
+}
+
+std::unique_ptr<RecordingTransport> MakeRecordingTransport(std::unique_ptr<DeviceTransport> inner,
+                                                           const std::string& path,
+                                                           const std::string& program,
+                                                           const std::string& device,
+                                                           std::string& error) {
+    auto recording = PrepareRecordingTransport(std::move(inner), path, program, device, error);
+    if (!recording || !recording->Start(error))
         return nullptr;
-    return std::make_unique<RecordingTransport>(std::move(inner), std::move(writer), path);
+    return recording;
 }
 
 DeviceTransport& Unrecorded(DeviceTransport& transport) {

@@ -24,6 +24,11 @@ std::string Describe(TrafficOp op, const std::vector<uint8_t>& bytes) {
 
 ReplayTransport::ReplayTransport(record::Recording recording, Clock* clock,
                                  std::ostream& diagnostics)
+    : ReplayTransport(std::make_shared<const record::Recording>(std::move(recording)), clock,
+                      diagnostics) {}
+
+ReplayTransport::ReplayTransport(std::shared_ptr<const record::Recording> recording, Clock* clock,
+                                 std::ostream& diagnostics)
     : recording_(std::move(recording)), clock_(clock), diagnostics_(diagnostics) {}
 
 bool ReplayTransport::Diverged() const {
@@ -43,8 +48,8 @@ const TrafficEntry* ReplayTransport::Match(TrafficOp op, const uint8_t* data, in
     if (op == TrafficOp::Write && data != nullptr && length > 0)
         sent.assign(data, data + length);
     const std::size_t exchange = next_ + 1;
-    if (next_ < recording_.entries.size()) {
-        const TrafficEntry& expected = recording_.entries[next_];
+    if (next_ < recording_->entries.size()) {
+        const TrafficEntry& expected = recording_->entries[next_];
         if (expected.op == op && (op != TrafficOp::Write || expected.bytes == sent)) {
             ++next_;
             return &expected;

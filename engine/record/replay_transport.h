@@ -5,6 +5,7 @@
 #pragma once
 
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -21,6 +22,9 @@ class ReplayTransport final : public DeviceTransport {
     // The divergence is reported on `diagnostics`.
     explicit ReplayTransport(record::Recording recording, Clock* clock = nullptr,
                              std::ostream& diagnostics = std::cerr);
+    // Plays a recording that was read once and is shared, not copied.
+    explicit ReplayTransport(std::shared_ptr<const record::Recording> recording,
+                             Clock* clock = nullptr, std::ostream& diagnostics = std::cerr);
 
     int CountDevices() override;
     bool OpenDevice() override;
@@ -39,7 +43,7 @@ class ReplayTransport final : public DeviceTransport {
     const record::TrafficEntry* Match(record::TrafficOp op, const uint8_t* data, int length);
     void PassTimeout(const record::TrafficEntry& entry);
 
-    const record::Recording recording_;
+    const std::shared_ptr<const record::Recording> recording_;
     Clock* clock_;
     std::ostream& diagnostics_;
     StopSignal interrupted_;

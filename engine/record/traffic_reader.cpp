@@ -1,9 +1,11 @@
 #include "traffic_reader.h"
 
 #include <cstdint>
-#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <string_view>
+
+#include "input_file.h"
 
 namespace korvel::record {
 namespace {
@@ -14,25 +16,18 @@ using Json = nlohmann::json;
 // other fields. Longer ones are refused before they are parsed.
 constexpr std::size_t kMaxLineLength = kMaxTransferBytes * 2 + 1024;
 
-// Reads one line into `line` (without its end); false at the end of the
-// input. `ended` tells whether a line end followed it.
-bool NextLine(std::istream& in, std::string& line, bool& ended) {
-    line.clear();
-    ended = false;
-    char c = 0;
-    bool any = false;
-    while (in.get(c)) {
-        any = true;
-        if (c == '\n') {
-            ended = true;
-            break;
-        }
-        if (line.size() <= kMaxLineLength)
-            line.push_back(c);
-    }
+// Takes the next line off `text` (without its end); false at the end.
+// `ended` tells whether a line end followed it.
+bool NextLine(std::string_view& text, std::string_view& line, bool& ended) {
+    if (text.empty())
+        return false;
+    const std::size_t end = text.find('\n');
+    ended = end != std::string_view::npos;
+    line = text.substr(0, end);
+    text.remove_prefix(ended ? end + 1 : text.size());
     if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return any;
+        line.remove_suffix(1);
+    return true;
 }
 
 // Checks the fields of one line; each returns "" or what is wrong.
@@ -195,30 +190,41 @@ std::string ReadEntry(const Json& line, TrafficEntry& entry) {
 
 }  // namespace
 
-bool ReadRecording(std::istream& in, Recording& out, std::string& error) {
+bool ReadRecordingText(std::string_view text, Recording& out, std::string& error) {
     out = Recording{};
-    std::string text;
+    std::string_view rest = text;
+    std::string_view line;
     bool ended = false;
     std::size_t number = 0;
-    while (NextLine(in, text, ended)) {
+    while (NextLine(rest, line, ended)) {
         ++number;
         const std::string where = "line " + std::to_string(number) + ": ";
-        if (text.size() > kMaxLineLength) {
+        if (line.size() > kMaxLineLength) {
             error = where + "longer than any line of a recording";
             return false;
         }
-        const Json line = Json::parse(text, nullptr, false);
-        if (line.is_discarded() || !line.is_object()) {
+        if (line.find('\0') != std::string_view::npos) {
+            error = where + "damaged (a zero byte in the line)";
+            return false;
+        }
+        const Json parsed = Json::parse(line.begin(), line.end(), nullptr, false);
+        if (parsed.is_discarded() || !parsed.is_object()) {
             error = where + (ended ? (number == 1 ? "not a KORVEL recording" : "not a JSON object")
                                    : "cut short (the file is truncated)");
             return false;
         }
+        // The writer ends every line with its object: anything after it,
+        // even a space, is damage.
+        if (line.back() != '}') {
+            error = where + "damaged (something after the JSON object)";
+            return false;
+        }
         std::string why;
         if (number == 1) {
-            why = ReadHeader(line, out.header);
+            why = ReadHeader(parsed, out.header);
         } else {
             TrafficEntry entry;
-            why = ReadEntry(line, entry);
+            why = ReadEntry(parsed, entry);
             out.entries.push_back(std::move(entry));
         }
         if (!why.empty()) {
@@ -233,13 +239,33 @@ bool ReadRecording(std::istream& in, Recording& out, std::string& error) {
     return true;
 }
 
-bool LoadRecording(const std::string& path, Recording& out, std::string& error) {
-    std::ifstream file(path, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
-        error = "cannot read the recording \"" + path + "\"";
-        return false;
+bool ReadRecording(std::istream& in, Recording& out, std::string& error) {
+    std::string text;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > kMaxRecordingBytes) {
+            error = "larger than any recording this program replays";
+            return false;
+        }
     }
-    if (!ReadRecording(file, out, error)) {
+    return ReadRecordingText(text, out, error);
+}
+
+bool LoadRecording(const std::string& path, Recording& out, std::string& error) {
+    std::string text;
+    std::string why;
+    switch (ReadInputFile(path, kMaxRecordingBytes, text, why)) {
+        case InputFile::Read:
+            break;
+        case InputFile::CannotOpen:
+            error = "cannot read the recording \"" + path + "\"";
+            return false;
+        case InputFile::Refused:
+            error = "cannot read the recording \"" + path + "\": " + why;
+            return false;
+    }
+    if (!ReadRecordingText(text, out, error)) {
         error = "recording \"" + path + "\", " + error;
         return false;
     }

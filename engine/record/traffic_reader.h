@@ -3,8 +3,10 @@
 // message naming the line.
 #pragma once
 
+#include <cstdint>
 #include <istream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "traffic_entry.h"
@@ -16,9 +18,16 @@ struct Recording {
     std::vector<TrafficEntry> entries;  // entries[i] is on line i + 2
 };
 
+// The largest recording read (some 600 scan passes): the file is
+// refused by its size before it is read, and the memory of reading it stays
+// within a small multiple of this.
+inline constexpr std::uintmax_t kMaxRecordingBytes = 128u << 20;
+
 // False with "line N: why" in `error`.
+bool ReadRecordingText(std::string_view text, Recording& out, std::string& error);
 bool ReadRecording(std::istream& in, Recording& out, std::string& error);
-// As ReadRecording, the message prefixed with the file's name.
+// As ReadRecording, from a regular file (a FIFO, device or directory is
+// refused by name), the message prefixed with the file's name.
 bool LoadRecording(const std::string& path, Recording& out, std::string& error);
 
 }  // namespace korvel::record

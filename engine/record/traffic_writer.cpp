@@ -1,11 +1,23 @@
 #include "traffic_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <nlohmann/json.hpp>
+#include <utility>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace korvel::record {
 
@@ -69,10 +81,75 @@ std::string UtcTimestamp() {
     return text;
 }
 
+namespace {
+
+#if defined(_WIN32)
+int OpenForWriting(const std::string& path) {
+    return ::_open(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
+                   _S_IREAD | _S_IWRITE);
+}
+long WriteSome(int fd, const char* data, std::size_t n) {
+    return ::_write(fd, data, static_cast<unsigned>(std::min<std::size_t>(n, 1u << 30)));
+}
+void TruncateTo(int fd, uint64_t size) {
+    ::_chsize_s(fd, static_cast<__int64>(size));
+}
+void CloseFile(int fd) {
+    ::_close(fd);
+}
+#else
+int OpenForWriting(const std::string& path) {
+    // A file over the size limit (ulimit -f) must fail a write, as a full
+    // disk does, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+long WriteSome(int fd, const char* data, std::size_t n) {
+    return static_cast<long>(::write(fd, data, n));
+}
+void TruncateTo(int fd, uint64_t size) {
+    if (::ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        // Nothing more can be done: the next reader names the cut line.
+    }
+}
+void CloseFile(int fd) {
+    ::close(fd);
+}
+#endif
+
+}  // namespace
+
+TrafficWriter::~TrafficWriter() {
+    Close();
+}
+
+TrafficWriter::TrafficWriter(TrafficWriter&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), whole_(other.whole_), failed_(other.failed_) {}
+
+TrafficWriter& TrafficWriter::operator=(TrafficWriter&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = std::exchange(other.fd_, -1);
+        whole_ = other.whole_;
+        failed_ = other.failed_;
+    }
+    return *this;
+}
+
+void TrafficWriter::Close() {
+    if (fd_ >= 0) {
+        CloseFile(fd_);
+        fd_ = -1;
+    }
+}
+
 bool TrafficWriter::Open(const std::string& path, const TrafficHeader& header, std::string& error) {
+    Close();
+    failed_ = false;
+    whole_ = 0;
     errno = 0;
-    file_.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!file_.is_open()) {
+    fd_ = OpenForWriting(path);
+    if (fd_ < 0) {
         error = "cannot write the recording \"" + path + "\"" +
                 (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string());
         return false;
@@ -89,12 +166,24 @@ bool TrafficWriter::Write(const TrafficEntry& entry) {
 }
 
 bool TrafficWriter::WriteLine(const std::string& line) {
-    if (failed_)
+    if (failed_ || fd_ < 0)
         return false;
-    file_ << line << '\n';
-    file_.flush();
-    failed_ = !file_;
-    return !failed_;
+    const std::string text = line + '\n';
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const long n = WriteSome(fd_, text.data() + done, text.size() - done);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR)
+                continue;
+            // Take the cut line back, and write nothing after it.
+            failed_ = true;
+            TruncateTo(fd_, whole_);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    whole_ += text.size();
+    return true;
 }
 
 }  // namespace korvel::record

@@ -1,9 +1,11 @@
-// Writes a recording: the header when the file is opened (truncated), then
-// one line per call, each flushed as it is written so that a crash or an
-// unplugged instrument loses nothing already exchanged.
+// Writes a recording: the header when the file is opened (created or
+// replaced), then one line per call, each written through at once so that a
+// crash or an unplugged instrument loses nothing already exchanged. A line
+// that cannot be written whole is taken back: the file ends at the last
+// whole line, and nothing more is written.
 #pragma once
 
-#include <fstream>
+#include <cstdint>
 #include <string>
 
 #include "traffic_entry.h"
@@ -12,15 +14,25 @@ namespace korvel::record {
 
 class TrafficWriter {
   public:
+    TrafficWriter() = default;
+    ~TrafficWriter();
+    TrafficWriter(TrafficWriter&& other) noexcept;
+    TrafficWriter& operator=(TrafficWriter&& other) noexcept;
+    TrafficWriter(const TrafficWriter&) = delete;
+    TrafficWriter& operator=(const TrafficWriter&) = delete;
+
     // False with a message naming the file when it cannot be written.
     bool Open(const std::string& path, const TrafficHeader& header, std::string& error);
+    bool IsOpen() const { return fd_ >= 0; }
     // False once a line could not be written (then and after).
     bool Write(const TrafficEntry& entry);
 
   private:
     bool WriteLine(const std::string& line);
+    void Close();
 
-    std::ofstream file_;
+    int fd_ = -1;
+    uint64_t whole_ = 0;  // bytes of the lines written whole
     bool failed_ = false;
 };
 

@@ -5,19 +5,11 @@
 
 #include "sim_physics.h"
 #include "touchstone_bench.h"
+#include "wire_words.h"
 
 namespace korvel {
 
 namespace {
-
-constexpr uint8_t kLead = 0x7A;
-constexpr uint8_t kTune = 0xA1;
-constexpr uint8_t kRead = 0xA2;
-constexpr uint8_t kWritePage = 0xA4;
-constexpr double kTuningUnitsPerMHz = 35791352.0;
-constexpr int kRecordsPerBlock = 128;
-constexpr int kRecordsPerPage = 4;
-constexpr int kPagesPerBlock = 32;
 
 // Pin record markers.
 constexpr uint16_t kPinAmpMarker = 3000;
@@ -36,11 +28,6 @@ uint16_t RoundWord(double value, double max) {
         return 0;
     }
     return static_cast<uint16_t>(std::lround(std::min(value, std::min(max, 65535.0))));
-}
-
-void PutWord(std::vector<uint8_t>& bytes, std::size_t at, uint16_t w) {
-    bytes[at] = static_cast<uint8_t>(w & 0xFF);
-    bytes[at + 1] = static_cast<uint8_t>(w >> 8);
 }
 
 double RecordFreqMHz(int n) {
@@ -95,42 +82,39 @@ SimReply SimInstrument::Transact(const uint8_t* command, int length) {
 
 SimReply SimInstrument::Answer(const uint8_t* command, int length) {
     SimReply reply;
-    if (command == nullptr || length < 2 || command[0] != kLead) {
+    if (command == nullptr || length < 2 || command[0] != kCommandLead) {
         ++counters_.rejected;
         reply.answered = false;
         return reply;
     }
     const uint8_t op = command[1];
-    if (op == kTune && length == 7) {
-        const uint32_t word = static_cast<uint32_t>(command[2]) | (command[3] << 8) |
-                              (command[4] << 16) | (static_cast<uint32_t>(command[5]) << 24);
-        tunedMHz_ = word / kTuningUnitsPerMHz;
+    if (op == kSetFrequencyCommand && length == kSetFrequencyLength) {
+        tunedMHz_ = TunedFreqMHz(DecodeTuningWord(command));
         ++counters_.tunes;
-        reply.bytes = {kLead, kTune};
+        reply.bytes = {kCommandLead, kSetFrequencyCommand};
         return reply;
     }
-    if (op == kRead && length == 4) {
-        const int index = command[2] | (command[3] << 8);
+    if (op == kReadDetectorsCommand && length == kReadDetectorsLength) {
+        const int index = DecodeCalibrationIndex(command);
         const sim::AnalogWords live = LiveOutputs();
         const uint16_t ref = NoisyWord(live.ref, kRefNoise, sim::kAdcFullScale);
         const CalRecord stored = index < kRecordCount ? memory_[index] : kErasedRecord;
-        reply.bytes.assign(18, 0);
-        reply.bytes[0] = kLead;
-        reply.bytes[1] = kRead;
         // The amp and phase outputs span 0..ref, whatever ref the ADC saw.
         const double scale = ref / live.ref;
-        PutWord(reply.bytes, 2, NoisyWord(live.amp * scale, kAmpNoise, ref));
-        PutWord(reply.bytes, 4, ref);
-        PutWord(reply.bytes, 6, NoisyWord(live.phase * scale, kPhaseNoise, ref));
-        PutWord(reply.bytes, 8, NoisyWord(live.power, kPowerNoise, sim::kAdcFullScale));
-        PutWord(reply.bytes, 10, stored.amp);
-        PutWord(reply.bytes, 12, stored.ref);
-        PutWord(reply.bytes, 14, stored.phase);
-        PutWord(reply.bytes, 16, stored.power);
+        const DetectorReading reading{NoisyWord(live.amp * scale, kAmpNoise, ref),
+                                      ref,
+                                      NoisyWord(live.phase * scale, kPhaseNoise, ref),
+                                      NoisyWord(live.power, kPowerNoise, sim::kAdcFullScale),
+                                      stored.amp,
+                                      stored.ref,
+                                      stored.phase,
+                                      stored.power};
+        reply.bytes.assign(kDetectorReplyLength, 0);
+        EncodeDetectorReply(reading, reply.bytes.data());
         ++counters_.reads;
         return reply;
     }
-    if (op == kWritePage && length == 36) {
+    if (op == kWriteCalPageCommand && length == kWriteCalPageLength) {
         const int block = command[2];
         const int page = command[3];
         const int first = block * kRecordsPerBlock + page * kRecordsPerPage;
@@ -146,7 +130,7 @@ SimReply SimInstrument::Answer(const uint8_t* command, int length) {
         } else {
             ++counters_.ignoredPageWrites;
         }
-        reply.bytes = {kLead, kWritePage};
+        reply.bytes = {kCommandLead, kWriteCalPageCommand};
         return reply;
     }
     ++counters_.rejected;
@@ -177,8 +161,8 @@ void SimInstrument::ApplyFault(const SimFault& fault, uint8_t command, SimReply&
             reply.delayMs = value;
             break;
         case SimFaultKind::ZeroReference:
-            if (command == kRead && reply.bytes.size() >= 6) {
-                PutWord(reply.bytes, 4, 0);
+            if (command == kReadDetectorsCommand && reply.bytes.size() >= 6) {
+                WriteWord(reply.bytes.data() + 4, 0);
             }
             break;
         case SimFaultKind::AllWordsZero:

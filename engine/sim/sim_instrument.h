@@ -11,11 +11,11 @@
 #include <random>
 #include <vector>
 
-#include "device_link.h"
 #include "sim_bench.h"
 #include "sim_fault.h"
 #include "sim_physics.h"
 #include "touchstone.h"
+#include "wire_protocol.h"
 
 namespace korvel {
 

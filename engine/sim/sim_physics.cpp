@@ -16,8 +16,9 @@ constexpr double kZ0 = 50.0;
 constexpr double kMinFreqMHz = 0.1;
 constexpr double kMaxFreqMHz = 200.0;
 
-// Detector gain: an open port reads about +18 dB, a 50 ohm load about -20 dB,
-// both well inside the detector's +-30 dB.
+// Detector gain: an open port reads about +18 dB and a 50 ohm load, the
+// bridge's leakage alone, about -27 to -25 dB: both inside the detector's
+// +-30 dB, so the factory's 50 ohm records hold the leakage itself.
 constexpr double kDetectorGain = 8.0;
 constexpr double kBridgeTracking = 0.995;
 // The program takes 0.97 of the open-port record's ratio as the bridge's
@@ -187,12 +188,13 @@ double InputPowerDbm(SimBench bench, double freqMHz) {
 
 Complex BridgeVector(Complex gamma, double freqMHz) {
     const double f = ClampFreq(freqMHz);
-    // Finite directivity: about -68 dB at 1 MHz worsening to -62 dB at 60 MHz,
-    // its phase turning with the bridge's internal delay. The phase detector
-    // reports only the size of an angle, so the program's subtraction of the
-    // 50 ohm record can land on the mirror image of the leakage: a leaky bridge
-    // would show twice its leakage as error in every reflection.
-    const double leakage = 0.0004 + 0.0004 * std::min(f, 60.0) / 60.0;
+    // Finite directivity, as a good bridge of this class has: about 45 dB at
+    // 1 MHz worsening to 43 dB at 60 MHz, its phase turning with the bridge's
+    // internal delay. The phase detector reports only the size of an angle, so
+    // the sweep's subtraction of the 50 ohm record can land on the mirror
+    // image of the leakage: up to twice the leakage (0.014) of error in a
+    // reflection magnitude.
+    const double leakage = 0.0056 + 0.0015 * std::min(f, 60.0) / 60.0;
     const Complex directivity = leakage * std::exp(Complex(0.0, 0.7 + 2 * kPi * f * 0.004));
     return kDetectorGain * (directivity - kBridgeTracking * gamma);
 }

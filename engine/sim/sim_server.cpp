@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "stream/frame_codec.h"
-#include "stream/stream_socket.h"
+#include "stream/framed_server.h"
 
 namespace korvel {
 
@@ -16,26 +16,23 @@ namespace {
 
 // A peer that does not take a reply within this time is gone.
 constexpr auto kSendTimeout = std::chrono::milliseconds(5000);
-constexpr auto kAcceptRetry = std::chrono::milliseconds(50);
 
 }  // namespace
 
-// Everything runs as handlers on `io` in the thread inside Serve(), one
-// operation at a time: no locks.
+// Everything runs as handlers on the server's context in the thread inside
+// Serve(), one operation at a time: no locks.
 struct SimServer::Wire {
-    asio::io_context io;
-    net::Acceptor acceptor{io};
-    net::Socket connection{io};
-    // Reply delays, the accept retry and the unplugged time.
-    asio::steady_timer pause{io};
-    asio::steady_timer sendLimit{io};
+    net::FramedServer server{false};
+    net::Socket connection{server.Io()};
+    // Reply delays and the unplugged time.
+    asio::steady_timer pause{server.Io()};
+    asio::steady_timer sendLimit{server.Io()};
     FrameDecoder decoder;
     std::array<uint8_t, 4096> chunk{};
     std::vector<uint8_t> outgoing;
     // The reply being written (0: none), so that a time limit that fired
     // just as its write completed cannot close a later one.
     uint64_t writing = 0;
-    std::atomic<bool> stopped{false};
 
     void CloseConnection() {
         std::error_code ignored;
@@ -53,55 +50,35 @@ SimServer::SimServer(std::shared_ptr<SimInstrument> instrument, SimServerOptions
 
 SimServer::~SimServer() {
     wire_->CloseConnection();
-    net::CloseListener(endpoint_, wire_->acceptor);
+    wire_->server.CloseListener();
 }
 
 bool SimServer::Listen(const StreamEndpoint& endpoint, std::string& error) {
-    net::CloseListener(endpoint_, wire_->acceptor);
-    if (!net::Listen(endpoint, wire_->acceptor, error)) {
-        return false;
-    }
-    endpoint_ = endpoint;
-    if (endpoint_.kind == StreamEndpoint::Kind::Tcp && endpoint_.port == 0) {
-        endpoint_.port = net::LocalPort(wire_->acceptor);
-    }
-    return true;
+    return wire_->server.Listen(endpoint, error);
+}
+
+const StreamEndpoint& SimServer::BoundEndpoint() const {
+    return wire_->server.BoundEndpoint();
 }
 
 void SimServer::Stop() {
-    wire_->stopped.store(true);
-    wire_->io.stop();
+    wire_->server.Stop();
 }
 
 void SimServer::Serve() {
-    if (wire_->acceptor.is_open() && !wire_->stopped.load()) {
+    if (wire_->server.Listening() && !wire_->server.Stopped()) {
         Accept();
         // Ends on Stop(), or when an unplug for good leaves nothing to do.
-        wire_->io.run();
+        wire_->server.Run(false);
     }
     wire_->CloseConnection();
-    net::CloseListener(endpoint_, wire_->acceptor);
+    wire_->server.CloseListener();
 }
 
 void SimServer::Accept() {
-    wire_->acceptor.async_accept(wire_->connection, [this](const std::error_code& error) {
-        if (error == asio::error::operation_aborted || !wire_->acceptor.is_open()) {
-            return;
-        }
-        if (error) {
-            // Out of descriptors or a connection that left at once: give the
-            // system a moment rather than spin on a listener that stays ready.
-            wire_->CloseConnection();
-            wire_->pause.expires_after(kAcceptRetry);
-            wire_->pause.async_wait([this](const std::error_code& e) {
-                if (!e) {
-                    Accept();
-                }
-            });
-            return;
-        }
+    wire_->server.AcceptOne([this](net::Socket socket) {
+        wire_->connection = std::move(socket);
         connections_.fetch_add(1, std::memory_order_relaxed);
-        net::PrepareSocket(wire_->connection);
         Read();
     });
 }
@@ -186,7 +163,7 @@ void SimServer::EndConnection() {
 
 void SimServer::Unplug() {
     unplugDue_ = false;
-    net::CloseListener(endpoint_, wire_->acceptor);
+    wire_->server.CloseListener();
     if (options_.replugAfterMs < 0) {
         return;  // nothing left to do: Serve() returns
     }
@@ -195,7 +172,7 @@ void SimServer::Unplug() {
         std::string error;
         // The same endpoint (and port) again; on failure Serve() ends: the
         // instrument is gone.
-        if (!e && net::Listen(endpoint_, wire_->acceptor, error)) {
+        if (!e && wire_->server.Relisten(error)) {
             Accept();
         }
     });

@@ -30,7 +30,7 @@ class SimServer {
     // Binds the endpoint; false with a message in `error`.
     bool Listen(const StreamEndpoint& endpoint, std::string& error);
     // The endpoint as bound (a TCP port of 0 becomes the real port).
-    const StreamEndpoint& BoundEndpoint() const { return endpoint_; }
+    const StreamEndpoint& BoundEndpoint() const;
     // Serves until Stop(); returns at once when not listening.
     void Serve();
     // From any thread (not from a signal handler). Stopping is for good.
@@ -54,7 +54,6 @@ class SimServer {
 
     std::shared_ptr<SimInstrument> instrument_;
     SimServerOptions options_;
-    StreamEndpoint endpoint_;
     std::unique_ptr<Wire> wire_;
     bool unplugDue_ = false;
     std::atomic<uint64_t> replies_{0};

@@ -5,8 +5,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <iterator>
+
+#include "input_file.h"
 
 namespace korvel::sim {
 
@@ -17,6 +18,14 @@ constexpr double kSystemOhms = 50.0;
 // Far beyond any real measurement file; keeps a wrong path (a disk image)
 // from being read into memory whole.
 constexpr std::uintmax_t kMaxFileBytes = 64u << 20;
+// No line of a version 1 file has more (a two-port data line has 9, the
+// option line 6): the tokens of one line stay few whatever the file holds.
+constexpr std::size_t kMaxTokensPerLine = 16;
+// Far beyond any measurement, and the frequencies' memory stays near the
+// file's own size.
+constexpr std::size_t kMaxPoints = 1000000;
+// |S| above this in a one-port file is a load giving back more than it gets.
+constexpr double kPassiveLimit = 1.0 + 1e-9;
 
 enum class Format { MagnitudeAngle, DecibelAngle, RealImaginary };
 
@@ -45,10 +54,11 @@ std::string Shown(std::string_view token) {
     return token.size() > 24 ? out + "..." : out;
 }
 
-std::vector<std::string_view> Tokens(std::string_view line) {
+// At most `limit` + 1 tokens: one more than a line may have shows it has too many.
+std::vector<std::string_view> Tokens(std::string_view line, std::size_t limit) {
     std::vector<std::string_view> out;
     std::size_t i = 0;
-    while (i < line.size()) {
+    while (i < line.size() && out.size() <= limit) {
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) {
             ++i;
         }
@@ -89,9 +99,13 @@ class Reader {
     bool Line(std::string_view line, int number) {
         line_ = number;
         line = line.substr(0, line.find('!'));
-        const std::vector<std::string_view> tokens = Tokens(line);
+        const std::vector<std::string_view> tokens = Tokens(line, kMaxTokensPerLine);
         if (tokens.empty()) {
             return true;
+        }
+        if (tokens.size() > kMaxTokensPerLine) {
+            return Fail("more than " + std::to_string(kMaxTokensPerLine) +
+                        " fields on one line, more than any Touchstone line has");
         }
         if (tokens.front().front() == '[') {
             return Fail("the Touchstone 2 keyword " + Shown(tokens.front()) + " is not read");
@@ -199,8 +213,23 @@ class Reader {
         if (!out_.freqMHz.empty() && !(f > out_.freqMHz.back())) {
             return Fail("the frequencies must increase from line to line");
         }
+        if (out_.freqMHz.size() == kMaxPoints) {
+            return Fail("more than " + std::to_string(kMaxPoints) + " frequencies");
+        }
+        if (options_.format == Format::MagnitudeAngle) {
+            for (std::size_t k = 1; k < v.size(); k += 2) {
+                if (v[k] < 0) {
+                    return Fail("the magnitude " + Shown(tokens[k]) +
+                                " is negative (a magnitude is 0 or more)");
+                }
+            }
+        }
         SParameters s;
         s.s11 = Value(v[1], v[2]);
+        if (ports_ == 1 && out_.activeLine == 0 && std::abs(s.s11) > kPassiveLimit) {
+            out_.activeLine = line_;
+            out_.activeMagnitude = std::abs(s.s11);
+        }
         if (ports_ == 2) {
             // Version 1 order: S11 S21 S12 S22.
             s.s21 = Value(v[3], v[4]);
@@ -296,12 +325,18 @@ bool ParseTouchstone(std::string_view text, int ports, const std::string& name, 
     Reader reader(ports, name, data, error);
     int number = 0;
     while (!text.empty()) {
-        const std::size_t end = text.find('\n');
+        // Lines end in LF, CR LF, or a CR alone (as old Mac files have them).
+        const std::size_t end = text.find_first_of("\r\n");
         const std::string_view line = text.substr(0, end);
         if (!reader.Line(line, ++number)) {
             return false;
         }
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        if (end != std::string_view::npos && text[end] == '\r' && next < text.size() &&
+            text[next] == '\n') {
+            ++next;
+        }
+        text.remove_prefix(next);
     }
     if (!reader.Finish()) {
         return false;
@@ -316,23 +351,17 @@ bool ReadTouchstoneFile(const std::string& path, TouchstoneData& out, std::strin
         error = path + ": a Touchstone file's name ends in .s1p or .s2p";
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot be opened";
-        return false;
-    }
     std::string text;
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        text.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxFileBytes) {
-            error = path + ": too large for a Touchstone file";
+    std::string why;
+    switch (ReadInputFile(path, kMaxFileBytes, text, why)) {
+        case InputFile::Read:
+            break;
+        case InputFile::CannotOpen:
+            error = path + ": cannot be opened";
             return false;
-        }
-    }
-    if (in.bad()) {
-        error = path + ": cannot be read";
-        return false;
+        case InputFile::Refused:
+            error = path + ": " + why;
+            return false;
     }
     return ParseTouchstone(text, ports, path, out, error);
 }

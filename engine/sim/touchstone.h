@@ -30,6 +30,10 @@ struct TouchstoneData {
     // Strictly increasing, MHz.
     std::vector<double> freqMHz;
     std::vector<SParameters> points;
+    // The first line of a one-port file whose |S11| is above 1 (0: none),
+    // and that magnitude: a passive load cannot reflect more than it gets.
+    int activeLine = 0;
+    double activeMagnitude = 0;
 
     // Linear in the real and imaginary parts between the file's frequencies;
     // nothing outside them.
@@ -43,7 +47,8 @@ int TouchstonePortsOfName(std::string_view path);
 bool ParseTouchstone(std::string_view text, int ports, const std::string& name, TouchstoneData& out,
                      std::string& error);
 
-// Reads the file at `path`; the port count comes from its name.
+// Reads the file at `path` (a regular file of at most 64 MiB); the port count
+// comes from its name.
 bool ReadTouchstoneFile(const std::string& path, TouchstoneData& out, std::string& error);
 
 }  // namespace korvel::sim

@@ -51,16 +51,23 @@ PortSignals TouchstoneSignals(const TouchstoneData& file, double freqMHz) {
 }
 
 std::string TouchstoneRangeNotice(const std::string& name, const TouchstoneData& file) {
+    std::string notice;
+    if (file.activeLine != 0) {
+        char magnitude[32];
+        std::snprintf(magnitude, sizeof magnitude, "%.6g", file.activeMagnitude);
+        notice = name + " line " + std::to_string(file.activeLine) + ": |S11| = " + magnitude +
+                 " is above 1, more than a passive load can reflect; it is used as written.";
+    }
     if (file.freqMHz.empty()) {
-        return {};
+        return notice;
     }
     const double low = file.freqMHz.front();
     const double high = file.freqMHz.back();
     if (low <= kProgramLowMHz && high >= kProgramHighMHz) {
-        return {};
+        return notice;
     }
-    return name + " covers " + Mhz(low) + " to " + Mhz(high) +
-           "; outside that range the simulated load is an open circuit.";
+    return (notice.empty() ? "" : notice + "\n") + name + " covers " + Mhz(low) + " to " +
+           Mhz(high) + "; outside that range the simulated load is an open circuit.";
 }
 
 }  // namespace korvel::sim

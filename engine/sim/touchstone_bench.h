@@ -23,8 +23,9 @@ struct PortSignals {
 
 PortSignals TouchstoneSignals(const TouchstoneData& file, double freqMHz);
 
-// What to tell the user once when the file does not cover every frequency the
-// program can tune to; empty when it does.
+// What to tell the user once about the file: a one-port load that reflects
+// more than it receives, and frequencies the program can tune to that the
+// file does not cover; empty when neither.
 std::string TouchstoneRangeNotice(const std::string& name, const TouchstoneData& file);
 
 }  // namespace korvel::sim

@@ -12,6 +12,11 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 // Asio can reach Unix sockets on newer Windows too; the program does not.
@@ -31,9 +36,6 @@ using ListenerAddressOption = asio::detail::socket_option::boolean<SOL_SOCKET, S
 #else
 using ListenerAddressOption = asio::socket_base::reuse_address;
 #endif
-
-// How long a Unix listener found on the path has to show it is alive.
-constexpr int kStaleProbeMs = 100;
 
 template <typename Handle>
 void KeepFromChildren(Handle handle) {
@@ -142,8 +144,19 @@ bool IsSocketFile(const std::string& path, bool& exists) {
     return exists && status.type() == std::filesystem::file_type::socket;
 }
 
+// The socket file at `path` (not followed), or all zero.
+ListenerFile SocketFileAt(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) {
+        return {};
+    }
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
 // Clears the way for a listener on `path`: false when something that must
-// stay is there.
+// stay is there. Only a refused connection proves a socket stale: a full
+// backlog, a probe that times out or one not permitted is a live listener
+// or someone else's.
 bool ClearUnixPath(const std::string& path, const Endpoint& target, std::string& error) {
     bool exists = false;
     if (!IsSocketFile(path, exists)) {
@@ -152,11 +165,25 @@ bool ClearUnixPath(const std::string& path, const Endpoint& target, std::string&
         }
         return !exists;
     }
-    TimedIo probeIo;
-    Socket probe(probeIo.Context());
-    std::string ignored;
-    if (ConnectTo(target, probeIo, kStaleProbeMs, probe, ignored)) {
+    // Non-blocking: a full backlog answers at once (EAGAIN) instead of waiting.
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (probe >= 0) {
+        KeepFromChildren(probe);
+        ::fcntl(probe, F_SETFL, ::fcntl(probe, F_GETFL) | O_NONBLOCK);
+    }
+    const int result =
+        probe < 0 ? -1 : ::connect(probe, target.data(), static_cast<socklen_t>(target.size()));
+    const int why = result == 0 ? 0 : errno;
+    if (probe >= 0) {
+        ::close(probe);
+    }
+    if (result == 0) {
         error = path + " is in use by another listener";
+        return false;
+    }
+    if (why != ECONNREFUSED) {
+        error = path + " is in use by another listener, or cannot be probed (" +
+                std::strerror(why) + ")";
         return false;
     }
     std::error_code ec;
@@ -203,16 +230,26 @@ bool Connect(const StreamEndpoint& endpoint, TimedIo& io, int timeoutMs, Socket&
     return false;
 }
 
-bool Listen(const StreamEndpoint& endpoint, Acceptor& acceptor, std::string& error,
-            bool ownerOnly) {
+bool Listen(const StreamEndpoint& endpoint, Acceptor& acceptor, std::string& error, bool ownerOnly,
+            ListenerFile* made) {
+    if (made != nullptr) {
+        *made = {};
+    }
     if (endpoint.kind == StreamEndpoint::Kind::Unix) {
 #if defined(KORVEL_UNIX_SOCKETS)
         Endpoint target;
-        return UnixEndpoint(endpoint.path, target, error) &&
-               ClearUnixPath(endpoint.path, target, error) &&
-               BindAndListen(target, false, acceptor, error, ownerOnly ? endpoint.path : "");
+        if (!UnixEndpoint(endpoint.path, target, error) ||
+            !ClearUnixPath(endpoint.path, target, error) ||
+            !BindAndListen(target, false, acceptor, error, ownerOnly ? endpoint.path : "")) {
+            return false;
+        }
+        if (made != nullptr) {
+            *made = SocketFileAt(endpoint.path);
+        }
+        return true;
 #else
         (void)ownerOnly;
+        (void)made;
         error = kNoUnixSockets;
         return false;
 #endif
@@ -242,19 +279,22 @@ uint16_t LocalPort(const Acceptor& acceptor) {
     return ip.port();
 }
 
-void CloseListener(const StreamEndpoint& endpoint, Acceptor& acceptor) {
+void CloseListener(const StreamEndpoint& endpoint, Acceptor& acceptor, const ListenerFile& made) {
     if (!acceptor.is_open()) {
         return;
     }
     std::error_code ec;
     acceptor.close(ec);
 #if defined(KORVEL_UNIX_SOCKETS)
-    bool exists = false;
-    if (endpoint.kind == StreamEndpoint::Kind::Unix && IsSocketFile(endpoint.path, exists)) {
-        std::filesystem::remove(endpoint.path, ec);
+    if (endpoint.kind == StreamEndpoint::Kind::Unix && made.inode != 0) {
+        const ListenerFile there = SocketFileAt(endpoint.path);
+        if (there.device == made.device && there.inode == made.inode) {
+            std::filesystem::remove(endpoint.path, ec);
+        }
     }
 #else
     (void)endpoint;
+    (void)made;
 #endif
 }
 

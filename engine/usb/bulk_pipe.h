@@ -43,8 +43,6 @@ class BulkPipe {
 
     // Any thread: ends the transfer under way and every later one at once.
     void Interrupt();
-    // True once a transfer found the device gone.
-    bool DeviceGone() const { return gone_; }
 
     using TimePoint = std::chrono::steady_clock::time_point;
     // Until when a reply to a read that got none may still arrive (the

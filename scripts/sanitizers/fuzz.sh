@@ -31,6 +31,9 @@ for t in "${targets[@]}"; do
     extra=()
     # Long streams reach the reader's buffer compaction.
     [ "$t" = frame_decoder ] && extra+=(-max_len=20000)
+    # The file readers bound their memory by the input's size: an input that
+    # makes them take much more is a failure.
+    case "$t" in touchstone | recording_reader) extra+=(-rss_limit_mb=512 -malloc_limit_mb=256) ;; esac
     echo "fuzz: $t for ${seconds} s"
     if ! "$dir/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$dir/artifacts/$t-" "${extra[@]}" \

@@ -5,6 +5,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -70,10 +76,105 @@ TEST(KorvelSimListen, APathThatIsNotASocketIsLeftAloneWithAMessage) {
     ::unlink(path.c_str());
 }
 
+#ifdef KORVEL_SWEEP_PATH
+// Every file input refuses what is not a file it can read, by name and at
+// once: no wait on a FIFO or a device, no memory for a huge file or line.
+// The time each refusal takes and the children's worst peak memory are
+// printed (and kept as test properties) for the performance notes.
+TEST(FileInputs, WhatIsNotAReadableFileIsRefusedByNameAtOnce) {
+    const std::string dir = "/tmp/korvel-badfile-" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir + "/dir.jsonl");
+    ASSERT_EQ(::mkfifo((dir + "/fifo.jsonl").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((dir + "/fifo.s1p").c_str(), 0600), 0);
+    for (const auto& [name, size] :
+         {std::pair{"/huge.s1p", 65u << 20}, {"/huge.jsonl", 129u << 20}}) {
+        std::ofstream{dir + name};
+        std::filesystem::resize_file(dir + name, size);  // sparse: nothing written
+    }
+    {
+        // 62 MB in one line of columns, and one option line of 31 million words.
+        std::ofstream columns(dir + "/columns.s1p");
+        columns << "# MHz\n1";
+        std::ofstream words(dir + "/words.s1p");
+        words << "#";
+        std::string zeros, esses;
+        for (int i = 0; i < (1 << 19); ++i) {
+            zeros += " 0";
+            esses += " S";
+        }
+        for (int i = 0; i < 62; ++i) {
+            columns << zeros;
+            words << esses;
+        }
+        words << "\n1 0 0\n";
+    }
+    const std::string listen = "unix:" + dir + "/sim.sock";
+    struct Case {
+        const char* kind;
+        std::string program;
+        std::vector<std::string> args;
+        const char* says;
+    };
+    const std::string sweep = KORVEL_SWEEP_PATH;
+    const Case cases[] = {
+        {"FIFO as a recording", sweep, {"--device", "replay:" + dir + "/fifo.jsonl"}, "a FIFO"},
+        {"FIFO as a Touchstone file", sweep, {"--device", "sim:" + dir + "/fifo.s1p"}, "a FIFO"},
+        {"FIFO as a bench",
+         KORVEL_SIM_PATH,
+         {"--listen", listen, "--bench", dir + "/fifo.s1p"},
+         "a FIFO"},
+        {"device as a recording", sweep, {"--device", "replay:/dev/zero"}, "a device"},
+        {"directory as a recording",
+         sweep,
+         {"--device", "replay:" + dir + "/dir.jsonl"},
+         "a directory, not a file"},
+        {"recording over the cap",
+         sweep,
+         {"--device", "replay:" + dir + "/huge.jsonl"},
+         "larger than 128 MiB"},
+        {"Touchstone file over the cap",
+         sweep,
+         {"--device", "sim:" + dir + "/huge.s1p"},
+         "larger than 64 MiB"},
+        {"Touchstone line of 32 million columns",
+         sweep,
+         {"--device", "sim:" + dir + "/columns.s1p"},
+         "line 2: more than 16 fields"},
+        {"Touchstone option line of 31 million words",
+         sweep,
+         {"--device", "sim:" + dir + "/words.s1p"},
+         "line 1: more than 16 fields"},
+    };
+    long worstRssKb = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        const auto start = std::chrono::steady_clock::now();
+        const ChildResult r = RunChild(c.program, c.args, kBoundMs);
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+        EXPECT_FALSE(r.timedOut) << "still waiting on the file";
+        EXPECT_EQ(r.exitCode, kExitUsage) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        worstRssKb = std::max(worstRssKb, r.peakRssKb);
+        std::printf("refused %s in %lld ms, peak RSS %ld KiB\n", c.kind, static_cast<long long>(ms),
+                    r.peakRssKb);
+    }
+    ::testing::Test::RecordProperty("worst_peak_rss_kib", static_cast<int>(worstRssKb));
+    // A small multiple of the largest file read, not of what it holds.
+    EXPECT_LT(worstRssKb, 256 * 1024);
+    std::filesystem::remove_all(dir);
+}
+#endif
+
 #ifdef KORVEL_PATH
 TEST(KorvelArguments, BadArgumentsAreRefusedBeforeTheWindowOpens) {
     ExpectRefused(KORVEL_PATH, "korvel", {"--bogus"}, "--bogus");
     ExpectRefused(KORVEL_PATH, "korvel", {"--device", "tcp:localhost:99999"}, "--device");
+    ExpectRefused(
+        KORVEL_PATH, "korvel",
+        {"--device", "replay:/tmp/korvel-own.jsonl", "--record", "/tmp/./korvel-own.jsonl"},
+        "is the replay file");
 }
 #endif
 

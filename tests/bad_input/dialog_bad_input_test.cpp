@@ -15,9 +15,9 @@
 #include <string>
 #include <variant>
 
+#include "core/measurement_state.h"
 #include "dialog_template.h"
 #include "korvel_dlg.h"
-#include "measurement_state.h"
 #include "modal_answers.h"
 #include "no_instrument_transport.h"
 #include "stop_bound_clocks.h"
@@ -97,21 +97,21 @@ constexpr EditCase kEdits[] = {
 double MemberOf(const CKORVELDlg& d, int id) {
     switch (id) {
         case kIdSmithFreq:
-            return d.m_smithFreqKHz.load();
+            return d.m_sweep.m_smithFreqKHz.load();
         case kIdVswr1Start:
-            return d.m_vswr1StartMHz.load();
+            return d.m_sweep.m_vswr1StartMHz.load();
         case kIdVswr1Stop:
-            return d.m_vswr1StopMHz.load();
+            return d.m_sweep.m_vswr1StopMHz.load();
         case kIdVswr2Start:
-            return d.m_vswr2StartMHz.load();
+            return d.m_sweep.m_vswr2StartMHz.load();
         case kIdVswr2Stop:
-            return d.m_vswr2StopMHz.load();
+            return d.m_sweep.m_vswr2StopMHz.load();
         case kIdVswr3Start:
-            return d.m_vswr3StartMHz.load();
+            return d.m_sweep.m_vswr3StartMHz.load();
         case kIdVswr3Stop:
-            return d.m_vswr3StopMHz.load();
+            return d.m_sweep.m_vswr3StopMHz.load();
         default:
-            return d.m_cableLengthM.load();
+            return d.m_sweep.m_cableLengthM.load();
     }
 }
 
@@ -145,8 +145,8 @@ class DialogBadInput : public ::testing::Test {
 
     // Puts the construction values back in every member and edit.
     void ResetEdits() {
-        const DialogSettings fresh;
-        DialogSettings& s = *dialog;
+        const SweepSettings fresh;
+        SweepSettings& s = dialog->m_sweep;
         s.m_smithFreqKHz.store(fresh.m_smithFreqKHz.load());
         s.m_vswr1StartMHz.store(fresh.m_vswr1StartMHz.load());
         s.m_vswr1StopMHz.store(fresh.m_vswr1StopMHz.load());
@@ -234,7 +234,7 @@ TEST_F(DialogBadInput, ExtremeStoredRangesGiveDefinedFrequencyPlans) {
         ModalAnswer answer;
         QTest::mouseClick(submitScan, Qt::LeftButton);
         EXPECT_EQ(answer.boxes, 1);
-        EXPECT_EQ(dialog->m_vswr1StartMHz.load(), std::strtof(start, nullptr));
+        EXPECT_EQ(dialog->m_sweep.m_vswr1StartMHz.load(), std::strtof(start, nullptr));
         EXPECT_EQ(state.scanRequest.load(), 1);
         EXPECT_FALSE(dialog->grab().isNull());
     }

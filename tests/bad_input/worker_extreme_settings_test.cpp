@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "../soak/state_invariants.h"
+#include "core/measurement_state.h"
+#include "core/sweep_worker.h"
 #include "fake_clock.h"
-#include "measurement_state.h"
 #include "recording_window.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_transport.h"
-#include "sweep_worker.h"
 
 namespace korvel {
 namespace {

@@ -16,6 +16,7 @@
 
 #include "chart_test_support.h"
 #include "draw_context.h"
+#include "text_recorder.h"
 
 namespace korvel {
 namespace {

@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include "gdi_geometry.h"
+#include "text_recorder.h"
 
 namespace korvel {
 namespace {

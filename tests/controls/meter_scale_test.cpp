@@ -34,7 +34,7 @@ TEST(MeterScaleTest, RadiiOfTheDialogsDial) {
     EXPECT_EQ(RadiiFromRadius(17).rim, 0);
 }
 
-TEST(MeterScaleTest, DialogSettingsGiveNinetyOneTicksEndingShortOfTheScaleEnd) {
+TEST(MeterScaleTest, SweepSettingsGiveNinetyOneTicksEndingShortOfTheScaleEnd) {
     EXPECT_EQ(TickStep(210, 330, 9, 10), 266);
     const TickWalk walk = WalkTicks(QPoint(162, 156), RadiiFromRadius(138), 210, 330, 9, 10);
     ASSERT_EQ(walk.count, 91);

@@ -10,6 +10,7 @@
 #include "chart_test_support.h"
 #include "draw_context.h"
 #include "power_meter.h"
+#include "text_recorder.h"
 
 namespace korvel {
 namespace {

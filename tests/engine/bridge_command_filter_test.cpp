@@ -20,8 +20,8 @@ std::vector<uint8_t> Framed(const std::vector<uint8_t>& payload) {
 const std::vector<uint8_t> kTune{0x7A, 0xA1, 1, 2, 3, 4, 1};
 const std::vector<uint8_t> kRead{0x7A, 0xA2, 0xFF, 0x02};
 
-std::vector<uint8_t> PageWrite() {
-    std::vector<uint8_t> c(36, 0x55);
+std::vector<uint8_t> PageWrite(std::size_t length = 36) {
+    std::vector<uint8_t> c(length, 0x55);
     c[0] = 0x7A;
     c[1] = 0xA4;
     return c;
@@ -74,10 +74,14 @@ TEST(BridgeCommandFilter, RefusesFramesThatHoldNoCommand) {
         {},                              // empty frame
         {0x7A},                          // lead alone
         {0x7A, 0xA1, 1, 2, 3, 4},        // tune one byte short
+        {0x7A, 0xA1, 1, 2, 3, 4, 1, 0},  // tune one byte long
+        {0x7A, 0xA2, 0xFF},              // read one byte short
         {0x7A, 0xA2, 0, 0, 0},           // read one byte long
         {0x7B, 0xA2, 0, 0},              // wrong lead
         {0x7A, 0xA3, 0, 0},              // unknown command
         std::vector<uint8_t>(36, 0x7A),  // 36 bytes, not a page write
+        PageWrite(35),                   // page write one byte short
+        PageWrite(37),                   // page write one byte long
     };
     for (const auto& payload : payloads) {
         CommandFilter filter;

@@ -1,6 +1,7 @@
 // korvel-bridge as a real process: korvel-sweep through it measures what it
 // measures directly, its exit codes, its clean stop, and an instrument
-// process (korvel-sim) that unplugs itself behind it and comes back.
+// process (korvel-sim) that unplugs itself behind it and comes back; and
+// which looked-up addresses it listens on without --allow-remote.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,12 +9,14 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bridge/listen_policy.h"
 #include "child_process.h"
-#include "device_link.h"
+#include "core/device_link.h"
 #include "record/traffic_reader.h"
 #include "recording_window.h"
 #include "socket_peer.h"
@@ -93,6 +96,24 @@ TEST(BridgeProcess, KorvelSweepThroughTheBridgeGivesTheSameReportAsDirect) {
     EXPECT_GE(reads, 200);  // a whole channel, and the Smith point
 }
 
+// A host is local only when every address it resolves to is a loopback one:
+// a name of both a loopback and a network address is reachable through the latter.
+TEST(BridgeListenPolicy, LocalOnlyWhenEveryAddressIsLoopback) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
+        {{"127.0.0.1", "::1"}, ""},                  // localhost
+        {{"::ffff:127.0.0.1"}, ""},                  // IPv4-mapped: reached through 127.0.0.1 only
+        {{"0.0.0.0"}, "0.0.0.0"},                    // every interface
+        {{"192.0.2.2"}, "192.0.2.2"},                // a named IPv4 network address
+        {{"2001:db8::2"}, "2001:db8::2"},            // a named IPv6 one
+        {{"::ffff:192.0.2.2"}, "::ffff:192.0.2.2"},  // IPv4-mapped network address
+        {{"127.0.0.1", "192.0.2.2"}, "192.0.2.2"},   // a name of both
+        {{"::1", "2001:db8::2"}, "2001:db8::2"},
+    };
+    for (const auto& [addresses, reachable] : rows) {
+        EXPECT_EQ(bridge::FirstAddressOthersReach(addresses), reachable) << addresses.front();
+    }
+}
+
 TEST(BridgeProcess, AnAddressOtherMachinesReachNeedsAllowRemote) {
     const testing::ChildResult refused = testing::RunChild(
         KORVEL_BRIDGE_PATH, {"--device", "sim", "--listen", "tcp:0.0.0.0:5025"}, kStartMs);
@@ -112,15 +133,30 @@ TEST(BridgeProcess, AnAddressOtherMachinesReachNeedsAllowRemote) {
 }
 
 TEST(BridgeProcess, BadArgumentsExit64) {
+    const std::string port = std::to_string(20000 + ::getpid() % 20000);
+    // A listen failure touches no recording.
+    const std::string kept = testing::TempSocketPath("kept") + ".jsonl";
+    std::ofstream(kept) << "keep me\n";
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--device", "sim"},
           {"--device", "bogus", "--listen", "unix:/tmp/korvel-unused.sock"},
           {"--listen", "tcp:127.0.0.1:0"},
           {"--device", "unix:/tmp/korvel-self.sock", "--listen", "unix:/tmp/korvel-self.sock"},
+          // Its own endpoint under another spelling.
+          {"--device", "unix:/tmp/./korvel-self.sock", "--listen", "unix:/tmp/korvel-self.sock"},
+          {"--device", "tcp:localhost:" + port, "--listen", "tcp:127.0.0.1:" + port},
+          {"--device", "tcp:127.0.0.1:" + port, "--allow-remote", "--listen",
+           "tcp:0.0.0.0:" + port},
+          {"--device", "sim", "--record", kept, "--listen", "unix:/nonexistent/korvel.sock"},
           {"--listen", "unix:/tmp/korvel-unused.sock", "--allow-remote=yes"}}) {
-        EXPECT_EQ(testing::RunChild(KORVEL_BRIDGE_PATH, args, kStartMs).exitCode, 64)
-            << args.back();
+        const testing::ChildResult r = testing::RunChild(KORVEL_BRIDGE_PATH, args, kStartMs);
+        EXPECT_EQ(r.exitCode, 64) << args[1] << " " << args.back() << ": " << r.err;
     }
+    std::ifstream in(kept);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "keep me");
+    ::unlink(kept.c_str());
     EXPECT_EQ(testing::RunChild(KORVEL_BRIDGE_PATH, {"--help"}, kStartMs).exitCode, 0);
 }
 
@@ -140,6 +176,38 @@ TEST(BridgeProcess, SigtermWhileServingClosesEverythingAndExitsZero) {
     EXPECT_FALSE(ended.timedOut);
     EXPECT_EQ(ended.exitCode, 0);
     EXPECT_FALSE(Exists(path));
+}
+
+// A recording that stops taking lines (the size limit of `ulimit -f 1` here,
+// as a full disk) is said at once, and the bridge ends 74.
+TEST(BridgeProcess, ARecordingThatFailsIsSaidAndEndsTheBridgeWith74) {
+    const std::string path = testing::TempSocketPath("bridge");
+    const std::string recording = path + ".jsonl";
+    ChildProcess bridge;
+    ASSERT_TRUE(bridge.Start("/bin/bash",
+                             {"-c", "ulimit -f 1; exec \"$0\" \"$@\"", KORVEL_BRIDGE_PATH,
+                              "--device", "sim", "--listen", "unix:" + path, "--record", recording},
+                             ChildOutput::Capture, ChildOutput::Capture));
+    ASSERT_TRUE(bridge.WaitForOutput("listening on", kStartMs));
+    const auto client = Client("unix:" + path);
+    ASSERT_TRUE(client->OpenDevice());
+    const uint8_t read[4] = {0x7A, 0xA2, 0x09, 0x01};
+    uint8_t reply[18];
+    for (int i = 0; i < 40; ++i) {  // some 120 bytes a line: over 1 KiB
+        ASSERT_EQ(client->WriteBlock(read, 4), 4);
+        ASSERT_EQ(client->ReadBlock(reply, 18), 18);
+    }
+    bridge.Signal(SIGTERM);
+    const testing::ChildResult ended = bridge.Collect(kStartMs);
+    EXPECT_EQ(ended.exitCode, 74) << ended.err;
+    EXPECT_NE(ended.err.find("korvel-bridge: --record: The recording \"" + recording +
+                             "\" could not be written; it ends here."),
+              std::string::npos)
+        << ended.err;
+    record::Recording whole;
+    std::string error;
+    EXPECT_TRUE(record::LoadRecording(recording, whole, error)) << error;
+    ::unlink(recording.c_str());
 }
 
 // The bridge before korvel-sim, which unplugs itself after a few replies and

@@ -5,13 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bridge/command_filter.h"
 #include "bridge_rig.h"
-#include "device_link.h"
+#include "core/device_link.h"
 #include "recording_window.h"
 #include "socket_peer.h"
 
@@ -254,6 +256,79 @@ TEST(BridgeServer, StoppingRemovesTheSocketFile) {
     rig.reset();  // stopped while serving a client
     struct stat st {};
     EXPECT_NE(::stat(path.c_str(), &st), 0);
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// Bytes dripped in keep no client: only whole commands restart the idle time.
+TEST(BridgeServer, AClientDrippingBytesIsClosedByTheIdleTime) {
+    bridge::BridgeOptions options;
+    options.idleTimeout = std::chrono::milliseconds(100);
+    options.frameTimeout = std::chrono::minutes(10);
+    BridgeRig rig(options);
+    ASSERT_TRUE(rig.Start());
+    RawClient client(rig.Path());
+    std::vector<uint8_t> frame = {36, 0, 0x7A, 0xA4, 0, 0};
+    frame.resize(38, 0x11);  // a page write: 38 bytes, one every 50 ms
+    for (const uint8_t byte : frame) {
+        if (!client.Send({byte}) || rig.Log().find("closed") != std::string::npos) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(client.ClosedWithin(kCloseBoundMs));
+    EXPECT_TRUE(rig.WaitForLog("no whole command received for 100 ms"));
+    EXPECT_EQ(rig.Server().Counts().refusedWrites, 0u);  // the frame never came whole
+}
+
+TEST(BridgeServer, AFrameLeftUnfinishedClosesTheClient) {
+    bridge::BridgeOptions options;
+    options.frameTimeout = std::chrono::milliseconds(50);
+    BridgeRig rig(options);
+    ASSERT_TRUE(rig.Start());
+    RawClient client(rig.Path());
+    client.Send({7, 0, 0x7A});
+    EXPECT_TRUE(client.ClosedWithin(kCloseBoundMs));
+    EXPECT_TRUE(rig.WaitForLog("a frame left unfinished for 50 ms"));
+}
+
+// A flood of clients gives two lines, not one each.
+TEST(BridgeServer, RefusedClientsAreNamedOnceThenCounted) {
+    BridgeRig rig;
+    ASSERT_TRUE(rig.Start());
+    {
+        LinkedClient first(rig);
+        first.link.SetFrequency(TuningWord(3.5));
+        for (int i = 0; i < 50; ++i) {
+            RawClient other(rig.Path());
+            EXPECT_TRUE(other.ClosedWithin(kCloseBoundMs));
+        }
+    }
+    ASSERT_TRUE(rig.WaitForLog("refused 49 more clients while serving a local process"));
+    EXPECT_EQ(Occurrences(rig.Log(), "refused a second client"), 1u);
+    EXPECT_EQ(rig.Server().Counts().refusedClients, 50u);
+}
+
+// A socket another program put at the path since stays when the bridge ends.
+TEST(BridgeServer, AtTheEndOnlyItsOwnSocketFileIsRemoved) {
+    auto rig = std::make_unique<BridgeRig>();
+    ASSERT_TRUE(rig->Start());
+    const std::string path = rig->Path();
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    ASSERT_TRUE(testing::MakeStaleSocketFile(path));
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    rig.reset();
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    ::unlink(path.c_str());
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <limits>
 #include <numeric>
 
-#include "measurement_math.h"
+#include "core/measurement_math.h"
 #include "worker_test_rig.h"
 
 namespace korvel::testing {

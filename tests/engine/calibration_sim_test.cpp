@@ -3,9 +3,9 @@
 #include <cmath>
 #include <memory>
 
+#include "sim/sim_bench_operator.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_transport.h"
-#include "sim_bench_operator.h"
 #include "worker_test_rig.h"
 
 namespace korvel::testing {
@@ -59,8 +59,8 @@ struct SimRig {
     double PowerOn(SimBench bench) {
         sim->SetBench(bench);
         state.smithRequest = 1;
-        const int target = window.invalidations + 1;
-        RunUntil([&] { return window.invalidations >= target; });
+        const int target = window.smithChanges + 1;
+        RunUntil([&] { return window.smithChanges >= target; });
         return state.rfPowerDbm.load();
     }
 };

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numeric>
 
-#include "measurement_math.h"
+#include "core/measurement_math.h"
 #include "worker_test_rig.h"
 
 namespace korvel::testing {

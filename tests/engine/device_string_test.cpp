@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "device_string.h"
+#include "device_from_string.h"
 #include "sim/sim_transport.h"
 #include "stream/stream_transport.h"
 #if !defined(_WIN32)
@@ -57,8 +57,8 @@ TEST(DeviceStringTest, BadStringsGetAClearError) {
     std::string error;
     MakeTransport("serial:/dev/ttyUSB0", error);
     EXPECT_EQ(error,
-              "Unknown device \"serial:/dev/ttyUSB0\": use sim, usb, usb:VVVV:PPPP[:SERIAL], "
-              "unix:PATH or tcp:HOST:PORT.");
+              "Unknown device \"serial:/dev/ttyUSB0\": use sim, sim:FILE, usb, "
+              "usb:VVVV:PPPP[:SERIAL], unix:PATH, tcp:HOST:PORT or replay:FILE.");
     // The USB forms name what they accept.
     EXPECT_FALSE(CheckDeviceString("usb:xyz:1", error));
     EXPECT_NE(error.find("usb:VVVV:PPPP:SERIAL"), std::string::npos) << error;

@@ -31,7 +31,7 @@ double Number(const std::string& text) {
 // 3 a perfect match at point 0 and never measured from point 100 on, with S21.
 ResultTable Sample(ResultHeader header = {}) {
     MeasurementState state;
-    DialogSettings settings;
+    SweepSettings settings;
     for (std::size_t i = 0; i < 150; ++i)
         state.vswr1Points[i] = 1.05 + i * 0.04;
     for (std::size_t i = 0; i < 100; ++i) {
@@ -62,11 +62,11 @@ TEST(ResultTable, CsvColumnsFollowFromTheVswr) {
         << comments;
     EXPECT_EQ(line,
               "range,freq_mhz,vswr,return_loss_db,gamma_mag,mismatch_loss_db,s21_db,"
-              "held_vswr,held_s21_db");
+              "held_vswr,held_s21_db,r_ohm,x_ohm,z_mag_ohm,gamma_re,gamma_im");
     std::size_t rows = 0;
     for (; std::getline(in, line); ++rows) {
         const std::vector<std::string> f = Split(line);
-        ASSERT_EQ(f.size(), 9u) << line;
+        ASSERT_EQ(f.size(), 14u) << line;
         const RangeResult& r = t.ranges.at(rows / kSweepPoints);
         const std::size_t i = rows % kSweepPoints;
         ASSERT_EQ(f[0], std::to_string(r.range));
@@ -91,6 +91,7 @@ TEST(ResultTable, CsvColumnsFollowFromTheVswr) {
         }
         ASSERT_EQ(f[7], r.range == 1 && i == 3 ? "3.25" : "") << line;
         ASSERT_EQ(f[8], "") << line;
+        ASSERT_EQ(f[9] + f[10] + f[11] + f[12] + f[13], "") << line;  // no detector readings
     }
     EXPECT_EQ(rows, 2 * kSweepPoints);
 }
@@ -112,7 +113,8 @@ TEST(ResultTable, JsonPointsNullsAndSummary) {
     for (const auto& [key, value] : r1["points"][10].items())
         keys.push_back(key);
     EXPECT_EQ(keys, (std::vector<std::string>{"range", "freq_mhz", "vswr", "return_loss_db",
-                                              "gamma_mag", "mismatch_loss_db", "held_vswr"}));
+                                              "gamma_mag", "mismatch_loss_db", "held_vswr", "r_ohm",
+                                              "x_ohm", "z_mag_ohm", "gamma_re", "gamma_im"}));
     const double g = 0.45 / 2.45;  // VSWR 1.45
     EXPECT_NEAR(r1["points"][10]["return_loss_db"].get<double>(), -20 * std::log10(g), 1e-9);
     EXPECT_NEAR(r1["points"][10]["mismatch_loss_db"].get<double>(), -10 * std::log10(1 - g * g),

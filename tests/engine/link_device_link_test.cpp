@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "device_link.h"
+#include "core/device_link.h"
 #include "recording_window.h"
 #include "scripted_transport.h"
 

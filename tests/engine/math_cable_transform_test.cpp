@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "cable_transform.h"
+#include "core/cable_transform.h"
 
 namespace korvel {
 namespace {

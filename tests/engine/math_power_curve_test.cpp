@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "measurement_math.h"
+#include "core/measurement_math.h"
 
 namespace korvel {
 namespace {

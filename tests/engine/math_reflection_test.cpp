@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "measurement_math.h"
+#include "core/measurement_math.h"
 
 namespace korvel {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "sim/sim_command_line.h"
+#include "sim_command_line.h"
 
 namespace korvel {
 namespace {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <iostream>
@@ -13,17 +14,19 @@
 #include <string>
 #include <vector>
 
-#include "calibration.h"
-#include "device_string.h"
+#include "analysis/impedance_figures.h"
+#include "analysis/range_impedance.h"
+#include "core/calibration.h"
+#include "core/measurement_state.h"
+#include "core/sweep_worker.h"
+#include "device_from_string.h"
 #include "fake_clock.h"
-#include "measurement_state.h"
 #include "recording_window.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_transport.h"
 #include "sim/touchstone.h"
 #include "sweep_options.h"
 #include "sweep_run.h"
-#include "sweep_worker.h"
 #include "touchstone_circuits.h"
 
 namespace korvel::testing {
@@ -52,12 +55,13 @@ struct Agreement {
 
 class FileBench {
   public:
-    explicit FileBench(const std::string& path) : sim_(std::make_shared<SimInstrument>(1)) {
+    explicit FileBench(const std::string& path, double noise = 0, uint32_t seed = 1)
+        : sim_(std::make_shared<SimInstrument>(seed)) {
         auto file = std::make_shared<sim::TouchstoneData>();
         std::string error;
         EXPECT_TRUE(sim::ReadTouchstoneFile(path, *file, error)) << error;
         sim_->SetTouchstone(file);
-        sim_->SetNoiseScale(0);
+        sim_->SetNoiseScale(noise);
     }
 
     // One scan pass over the three ranges; channel 3 also draws S21.
@@ -92,7 +96,7 @@ class FileBench {
         state_.smithRequest = 1;
         SimTransport transport(sim_, &clock_);
         SweepWorker worker(transport, state_, window_, clock_);
-        window_.onInvalidate = [&] {
+        window_.onSmithChanged = [&] {
             out.push_back({kHz[next] / 1000.0, state_.smithR.load(), state_.smithX.load()});
             if (++next == kHz.size())
                 worker.RequestStop();
@@ -100,7 +104,7 @@ class FileBench {
                 window_.settings.m_smithFreqKHz = kHz[next];
         };
         worker.Run();
-        window_.onInvalidate = nullptr;
+        window_.onSmithChanged = nullptr;
         state_.smithRequest = 0;
         return out;
     }
@@ -213,8 +217,11 @@ void ExpectFaithful(const Case& c) {
         EXPECT_LE(a.s21Db, 0.3);
     }
     EXPECT_GT(a.smithPoints, 0);
-    EXPECT_LE(a.smithR, 0.03);
-    EXPECT_LE(a.smithX, 0.03);
+    // The Smith procedure settles the stored record's sign by its own rule as
+    // well, so it may take the bridge's leakage (0.006-0.007) mirrored: up to
+    // 0.014 more in the reflection, several % of |Z| where |X| is small.
+    EXPECT_LE(a.smithR, 0.04);
+    EXPECT_LE(a.smithX, 0.07);
 }
 
 // A short vertical: 36 ohm, resonant at 14.2 MHz, Q about 4.
@@ -267,6 +274,141 @@ TEST(SimTouchstoneFaithfulness, LossyLineTwoPortIn75OhmReference) {
                              });
     ExpectFaithful(c);
 }
+
+// R and X from every sweep point, the phase signs settled across the sweep,
+// against circuits worked out here; beside each, the share the instrument's
+// own 1.1x rule gets right at a sample of the same frequencies.
+struct SettleCase {
+    const char* name;
+    std::function<Cx(double)> s11;
+    float ranges[3][2];
+    bool aliased;  // turns too fast between points: reported unsettled, not wrong
+};
+
+Cx ThroughLine(double f, const Line& line, double loadOhms) {
+    const TwoPortS s = LineS(f, line, 50);
+    const Cx load = ReflectionOf(loadOhms, 50);
+    return s.s11 + s.s21 * s.s12 * load / (1.0 - s.s22 * load);
+}
+
+Cx Trap(double f) {
+    const double w = kTwoPi * f * 1e6, l = 1e-6, c = 1 / (std::pow(kTwoPi * 7.1e6, 2) * l);
+    return 40.0 + 1.0 / (1 / 3000.0 + 1.0 / Cx(0, w * l) + Cx(0, w * c));
+}
+
+const SettleCase kSettleCases[] = {
+    {"series RLC antenna",
+     [](double f) { return ReflectionOf(Antenna(f), 50); },
+     {{11.0f, 17.5f}, {1.0f, 30.0f}, {13.9f, 14.5f}},
+     false},
+    {"100 ohm",
+     [](double) { return ReflectionOf(100.0, 50); },
+     {{1.0f, 30.0f}, {30.0f, 60.0f}, {6.1f, 7.9f}},
+     false},
+    {"25 ohm",
+     [](double) { return ReflectionOf(25.0, 50); },
+     {{1.0f, 30.0f}, {30.0f, 60.0f}, {6.1f, 7.9f}},
+     false},
+    {"75 ohm through 30 m of lossy line",
+     [](double f) {
+         return ThroughLine(f, Line{50, 30, 0.66, 0.05}, 75);
+     },
+     {{1.0f, 30.0f}, {1.0f, 60.0f}, {20.0f, 21.0f}},
+     false},
+    {"parallel LC trap",
+     [](double f) { return ReflectionOf(Trap(f), 50); },
+     {{1.0f, 30.0f}, {6.0f, 8.5f}, {5.0f, 10.0f}},
+     false},
+    {"75 ohm through 400 m of line",
+     [](double f) {
+         return ThroughLine(f, Line{50, 400, 0.66, 0.002}, 75);
+     },
+     {{1.0f, 30.0f}, {10.0f, 30.0f}, {20.0f, 30.0f}},
+     true},
+};
+
+struct SettleScore {
+    int points = 0, withinRx = 0;       // measured, |gamma| <= 0.8; R and X within 3 % of |Z|
+    int signPoints = 0, signRight = 0;  // |X| > 10 % of |Z|; settled and right
+    int signWrong = 0, unsettled = 0;   // settled and wrong; left unsettled
+    int ruleSignPoints = 0, ruleSignRight = 0;
+};
+
+double Share(int part, int whole) {
+    return whole ? 100.0 * part / whole : 100.0;
+}
+
+class SettledImpedance : public ::testing::TestWithParam<std::tuple<int, double>> {};
+
+TEST_P(SettledImpedance, AgreesWithTheCircuit) {
+    const SettleCase& c = kSettleCases[std::get<0>(GetParam())];
+    const double noise = std::get<1>(GetParam());
+    const std::string path =
+        // A file of its own: ctest runs several of these (and other worktrees'
+        // runs) at once in the same temporary folder.
+        WriteTouchstone(
+            "settle_" +
+                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+                ".s1p",
+            "# MHz S RI R 50", 1.0, TsFormat::RI, FrequencyGrid(0.5, 61, 0.01),
+            [&](double f) { return std::vector<Cx>{c.s11(f)}; });
+    FileBench bench(path, noise, 7);
+    const auto& r = c.ranges;
+    bench.Scan(r[0][0], r[0][1], r[1][0], r[1][1], r[2][0], r[2][1]);
+    SettleScore s;
+    std::vector<uint32_t> sampleKHz;
+    for (int ch = 1; ch <= 3; ++ch) {
+        const RangeImpedance range =
+            SettleRange(bench.State().reflections, ch, r[ch - 1][0], r[ch - 1][1]);
+        for (std::size_t i = 0; i < range.freqMHz.size(); ++i) {
+            const SettledPoint& p = range.trace.points[i];
+            if (!p.measured)
+                continue;
+            const Cx want = ImpedanceOf(c.s11(range.freqMHz[i]));
+            const ImpedanceFigures got = FiguresFromGamma(p.gamma, range.freqMHz[i]);
+            const double zMag = std::abs(want);
+            // Near |gamma| = 1 a magnitude error of a few thousandths is
+            // already more than 3 % of |Z|: an accuracy limit, not a sign one.
+            s.points += std::abs(c.s11(range.freqMHz[i])) <= 0.8;
+            s.withinRx += std::abs(c.s11(range.freqMHz[i])) <= 0.8 && p.settled &&
+                          std::abs(got.r - want.real()) <= 0.03 * zMag &&
+                          std::abs(got.x - want.imag()) <= 0.03 * zMag;
+            if (std::abs(want.imag()) > 0.1 * zMag) {
+                ++s.signPoints;
+                s.unsettled += !p.settled;
+                s.signRight += p.settled && (got.x > 0) == (want.imag() > 0);
+                s.signWrong += p.settled && (got.x > 0) != (want.imag() > 0);
+            }
+            if (i % 10 == 5)
+                sampleKHz.push_back(static_cast<uint32_t>(std::lround(range.freqMHz[i] * 1000)));
+        }
+    }
+    for (const auto& p : bench.Smith(sampleKHz)) {
+        const Cx want = ImpedanceOf(c.s11(p.freqMHz));
+        if (std::abs(want.imag()) > 0.1 * std::abs(want)) {
+            ++s.ruleSignPoints;
+            s.ruleSignRight += (p.x > 0) == (want.imag() > 0);
+        }
+    }
+    std::cout << "[ settled ] " << c.name << ", noise " << noise << ": R and X within 3 % of |Z| "
+              << Share(s.withinRx, s.points) << " % of " << s.points << "; sign of X right "
+              << Share(s.signRight, s.signPoints) << " % of " << s.signPoints << " (wrong "
+              << s.signWrong << ", unsettled " << s.unsettled << "); the 1.1x rule "
+              << Share(s.ruleSignRight, s.ruleSignPoints) << " % of " << s.ruleSignPoints << "\n";
+    if (c.aliased) {
+        EXPECT_GT(s.unsettled, s.signPoints / 2);
+        EXPECT_LE(s.signWrong, s.signPoints / 100);
+        return;
+    }
+    EXPECT_GE(Share(s.signRight, s.signPoints), noise == 0 ? 99 : 95);
+    if (noise == 0) {
+        EXPECT_GE(Share(s.withinRx, s.points), 98);
+        EXPECT_EQ(s.signWrong, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Circuits, SettledImpedance,
+                         ::testing::Combine(::testing::Range(0, 6), ::testing::Values(0.0, 1.0)));
 
 // korvel-sweep with sim:PATH: a bad file is a usage error naming the file and
 // line; a file that covers part of the range is swept, and the open port

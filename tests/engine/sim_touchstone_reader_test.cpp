@@ -6,13 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "device_string.h"
+#include "device_from_string.h"
 #include "recording_window.h"
-#include "sim/sim_command_line.h"
+#include "sim/sim_bench_operator.h"
 #include "sim/sim_transport.h"
 #include "sim/touchstone.h"
 #include "sim/touchstone_bench.h"
-#include "sim_bench_operator.h"
+#include "sim_command_line.h"
 #include "touchstone_circuits.h"
 
 namespace korvel {
@@ -126,6 +126,14 @@ TEST(TouchstoneReader, BadFilesNameTheFileAndTheLine) {
         {"", 1, "t.s1p: no data"},
         {"! only a comment\n# MHz\n\n", 1, "t.s1p: no data"},
         {"# MHz\n1 0 0\n", 3, "t.s1p: only .s1p and .s2p"},
+        // A magnitude is never negative (not an angle of 180 degrees).
+        {"# MHz MA\n1 -0.5 0\n", 1, "line 2: the magnitude -0.5 is negative"},
+        {"# MHz\n1 0 0 0 0 0 0 -1 0\n", 2, "line 2: the magnitude -1 is negative"},
+        // Lines hold few fields whatever the file: more are refused unread.
+        {"# MHz\n1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n", 1, "line 2: more than 16 fields"},
+        {"# S S S S S S S S S S S S S S S S S S S S\n1 0 0\n", 1, "line 1: more than 16 fields"},
+        // A CR alone ends a line too, so the right line is named.
+        {"# MHz\r1 0 0\r2 x 0\r", 1, "t.s1p line 3: \"x\" is not a number"},
     };
     for (const Bad& b : bad) {
         TouchstoneData d;
@@ -168,6 +176,14 @@ TEST(TouchstoneBench, OutsideTheFileTheOutputPortIsOpenAndNothingArrives) {
     EXPECT_LT(out.inputDbm, -150);
     // A one-port sends nothing to the Input Port.
     EXPECT_LT(sim::TouchstoneSignals(Parsed("# MHz\n10 0.1 0\n20 0.1 0\n"), 15).inputDbm, -150);
+}
+
+TEST(TouchstoneBench, ALoadThatReflectsMoreThanItGetsIsUsedWithANotice) {
+    const TouchstoneData d = Parsed("# MHz\r\n1 0.5 0\r\n30 100 0\r60 0.5 0\n");
+    ASSERT_EQ(d.points.size(), 3u);
+    EXPECT_EQ(sim::TouchstoneRangeNotice("f.s1p", d),
+              "f.s1p line 3: |S11| = 100 is above 1, more than a passive load can reflect; it is "
+              "used as written.");
 }
 
 TEST(TouchstoneBench, TheRangeNoticeIsGivenOnlyForAPartialFile) {

@@ -7,7 +7,7 @@
 #include <complex>
 
 #include "clock.h"
-#include "device_link.h"
+#include "core/device_link.h"
 #include "recording_window.h"
 #include "sim/sim_transport.h"
 

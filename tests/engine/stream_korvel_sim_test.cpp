@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "child_process.h"
-#include "device_link.h"
+#include "core/device_link.h"
 #include "recording_window.h"
 #include "socket_peer.h"
 #include "stream/stream_transport.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <thread>
 
-#include "device_link.h"
+#include "core/device_link.h"
 #include "recording_window.h"
 #include "sim/sim_server.h"
 #include "stream/stream_transport.h"

@@ -6,6 +6,7 @@
 
 #include <asio/ip/tcp.hpp>
 #include <string>
+#include <vector>
 
 #include "socket_peer.h"
 #include "stream/stream_socket.h"
@@ -62,11 +63,12 @@ TEST(StreamSocket, AUnixListenerIsKeptFromChildrenAndTakesItsPathAlong) {
     TimedIo io;
     Acceptor listener(io.Context());
     std::string error;
-    ASSERT_TRUE(Listen(Unix(path), listener, error)) << error;
+    ListenerFile made;
+    ASSERT_TRUE(Listen(Unix(path), listener, error, false, &made)) << error;
     EXPECT_TRUE(ClosedOnExec(listener.native_handle()));
     Socket client(io.Context());
     EXPECT_TRUE(Connect(Unix(path), io, 5000, client, error)) << error;
-    CloseListener(Unix(path), listener);
+    CloseListener(Unix(path), listener, made);
     struct stat st;
     EXPECT_NE(::stat(path.c_str(), &st), 0);  // removed
     EXPECT_FALSE(Connect(Unix(path), io, 5000, client, error));
@@ -85,6 +87,30 @@ TEST(StreamSocket, PathsASocketCannotHoldAreRefusedInWords) {
         EXPECT_FALSE(Listen(Unix(path), listener, error));
         EXPECT_EQ(error, "bad socket path");
     }
+}
+
+// A listener whose backlog is full is busy, not gone: its path stays its own.
+TEST(StreamSocket, AListenerWithAFullBacklogKeepsItsPath) {
+    const std::string path = testing::TempSocketPath("busy");
+    TimedIo io;
+    Acceptor busy(io.Context());
+    std::string error;
+    ASSERT_TRUE(Listen(Unix(path), busy, error)) << error;
+    ::listen(busy.native_handle(), 0);
+    std::vector<Socket> queued;
+    for (int i = 0; i < 8; ++i) {
+        queued.emplace_back(io.Context());
+        Connect(Unix(path), io, 50, queued.back(), error);
+    }
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    Acceptor second(io.Context());
+    EXPECT_FALSE(Listen(Unix(path), second, error));
+    EXPECT_NE(error.find("in use"), std::string::npos) << error;
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    ::unlink(path.c_str());
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <future>
 
-#include "device_link.h"
-#include "device_string.h"
+#include "core/device_link.h"
+#include "device_from_string.h"
 #include "sim/sim_server.h"
 #include "socket_peer.h"
 #include "stream/stream_transport.h"

@@ -29,7 +29,7 @@ TEST(SweepOptions, DefaultsAreTheDialogsStartValues) {
     const ParseResult r = Parse({});
     ASSERT_TRUE(r.options);
     const SweepOptions& o = *r.options;
-    EXPECT_EQ(o.device, "");
+    EXPECT_EQ(o.device.text, "");
     EXPECT_EQ(o.smithKHz, 14270u);
     EXPECT_EQ(o.cableM, 0.0);
     EXPECT_EQ(o.ranges[0].startMHz, 6.1f);
@@ -47,7 +47,7 @@ TEST(SweepOptions, EveryOptionInBothSpellings) {
                "--passes", "3", "--format", "json", "--timeout", "0.5"});
     ASSERT_TRUE(r.options) << r.error;
     const SweepOptions& o = *r.options;
-    EXPECT_EQ(o.device, "tcp:localhost:7720");
+    EXPECT_EQ(o.device.text, "tcp:localhost:7720");
     EXPECT_EQ(o.smithKHz, 50000u);
     EXPECT_EQ(o.cableM, 1000.0);
     EXPECT_EQ(o.ranges[0].startMHz, 1.0f);
@@ -77,12 +77,12 @@ TEST(SweepOptions, BadValuesAreRefusedWithTheDialogsMessages) {
         {{"--range3", "1:2:3"}, "--range3: expected START:STOP in MHz"},
         {{"--disable", "4"}, "--disable: expected 1, 2 or 3"},
         {{"--passes", "0"}, "--passes: expected a whole number from 1 to 1000000"},
-        {{"--format", "xml"}, "--format: expected csv or json"},
+        {{"--format", "xml"}, "--format: expected csv, json or s1p"},
         {{"--timeout", "-1"}, "--timeout: expected seconds, more than 0 and at most 86400"},
         {{"--timeout", "inf"}, "--timeout: expected seconds, more than 0 and at most 86400"},
         {{"--device", "serial:COM3"},
-         "--device: Unknown device \"serial:COM3\": use sim, usb, usb:VVVV:PPPP[:SERIAL], "
-         "unix:PATH or tcp:HOST:PORT."},
+         "--device: Unknown device \"serial:COM3\": use sim, sim:FILE, usb, "
+         "usb:VVVV:PPPP[:SERIAL], unix:PATH, tcp:HOST:PORT or replay:FILE."},
     };
     for (const auto& [args, message] : cases) {
         const ParseResult r = ParseSweepOptions(args);
@@ -161,7 +161,7 @@ TEST(SweepOptions, RepeatedOptionsAreReadInOrder) {
     EXPECT_FALSE(r.options->enabled[0]);
     EXPECT_FALSE(r.options->enabled[1]);
     EXPECT_TRUE(r.options->enabled[2]);
-    EXPECT_EQ(r.options->device, "");  // "--device=": the platform's own layer
+    EXPECT_EQ(r.options->device.text, "");  // "--device=": the platform's own layer
     EXPECT_EQ(r.options->format, OutputFormat::Csv);
     // The first bad use is the one reported, even when a later one is good.
     EXPECT_EQ(Parse({"--smith", "1", "--smith", "2000"}).error,
@@ -180,7 +180,7 @@ TEST(SweepOptions, HelpListsEveryOptionWithItsDefault) {
 
 ResultTable SampleTable() {
     MeasurementState state;
-    DialogSettings settings;
+    SweepSettings settings;
     for (std::size_t i = 0; i < kSweepPoints; ++i)
         state.vswr2Points[i] = 1.0 + i / 7.0;
     state.vswr3Points[3] = 1.5;
@@ -213,7 +213,9 @@ TEST(SweepResults, CsvRoundTripsEveryDouble) {
     while (std::getline(in, line) && line[0] == '#')
         ++comments;
     EXPECT_EQ(comments, 3 + 3 + 1 + 9 + 1);  // names, ranges, cable, Smith point, power
-    EXPECT_EQ(line, "range,freq_mhz,vswr,return_loss_db,gamma_mag,mismatch_loss_db,s21_db");
+    EXPECT_EQ(line,
+              "range,freq_mhz,vswr,return_loss_db,gamma_mag,mismatch_loss_db,s21_db,r_ohm,x_ohm,"
+              "z_mag_ohm,gamma_re,gamma_im");
     int rows = 0;
     while (std::getline(in, line)) {
         const RangeResult& r = t.ranges[rows / 200];
@@ -253,7 +255,8 @@ TEST(SweepResults, JsonStaysValidForNonFiniteNumbers) {
     EXPECT_NE(json.find("\"s21_db\":null"), std::string::npos);
     EXPECT_EQ(json.find("nan"), std::string::npos);
     EXPECT_EQ(json.find("inf"), std::string::npos);
-    EXPECT_EQ(json.substr(json.size() - 6), "}]}]}\n");
+    EXPECT_EQ(json.substr(json.size() - 63),
+              "}],\"unsettled_points\":0}],\"format\":\"korvel-sweep\",\"version\":2}\n");
 }
 
 TEST(SweepResults, JsonReadsBackAsTheTable) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "measurement_math.h"
+#include "core/measurement_math.h"
 #include "worker_test_rig.h"
 
 namespace korvel::testing {

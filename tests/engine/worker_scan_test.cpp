@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numeric>
 
-#include "measurement_math.h"
+#include "core/measurement_math.h"
 #include "worker_test_rig.h"
 
 namespace korvel::testing {
@@ -55,14 +55,14 @@ TEST(WorkerScanPass, ChannelOneTunesItsFrequencyPlanAndNeverTheStop) {
         EXPECT_EQ(tunes[i].tuningWord, TuningWord(f)) << i;
         EXPECT_EQ(rig.ReadIndices()[2 + i], CalibrationIndex(f)) << i;
     }
-    // Progress lines: channel y, growing 3.62 px per point to x = 1150.
+    // Progress: each range's points in order, before each is measured.
     ASSERT_EQ(rig.window.lines.size(), 600u);
-    EXPECT_EQ(rig.window.lines[0].y, 24);
-    EXPECT_EQ(rig.window.lines[0].xEnd, 430);
-    EXPECT_EQ(rig.window.lines[1].xEnd, 433);
-    EXPECT_EQ(rig.window.lines[199].xEnd, 1150);
-    EXPECT_EQ(rig.window.lines[200].y, 174);
-    EXPECT_EQ(rig.window.lines[400].y, 327);
+    EXPECT_EQ(rig.window.lines[0].channel, 1);
+    EXPECT_EQ(rig.window.lines[0].point, 0);
+    EXPECT_EQ(rig.window.lines[1].point, 1);
+    EXPECT_EQ(rig.window.lines[199].point, 199);
+    EXPECT_EQ(rig.window.lines[200].channel, 2);
+    EXPECT_EQ(rig.window.lines[400].channel, 3);
 }
 
 TEST(WorkerScanPass, DisabledChannelsSkipTheirPoints) {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "measurement_math.h"
+#include "core/measurement_math.h"
 #include "worker_test_rig.h"
 
 namespace korvel::testing {
@@ -30,7 +30,7 @@ uint16_t AmpForRatio(double ratio) {
 }
 
 void RunUntilFirstSmithPoint(WorkerRig& rig) {
-    rig.window.onInvalidate = [&] { rig.worker.RequestStop(); };
+    rig.window.onSmithChanged = [&] { rig.worker.RequestStop(); };
     rig.worker.Run();
 }
 
@@ -51,7 +51,7 @@ TEST(WorkerSmithPoint, MeasuredAtOnePointOneTimesAndAtTheSmithFrequency) {
     EXPECT_DOUBLE_EQ(rig.state.smithVswr.load(), 1.0);
     EXPECT_NEAR(rig.state.smithZMag.load(), 50.0, 1e-9);
     EXPECT_DOUBLE_EQ(rig.state.currentFreqMHz.load(), 14.27);
-    EXPECT_EQ(rig.window.invalidations, 1);
+    EXPECT_EQ(rig.window.smithChanges, 1);
 }
 
 TEST(WorkerSmithPoint, LargerSignTestAtTheSmithFrequencyMakesTheAngleInductive) {
@@ -91,7 +91,7 @@ TEST(WorkerSmithPoint, UnusableRepliesKeepThePreviousPoint) {
             rig.worker.RequestStop();
     });
     rig.worker.Run();
-    EXPECT_EQ(rig.window.invalidations, 0);
+    EXPECT_EQ(rig.window.smithChanges, 0);
     EXPECT_EQ(rig.state.smithR.load(), 50.0);
     EXPECT_EQ(rig.state.smithVswr.load(), 1.0);
     EXPECT_EQ(rig.state.smithZMag.load(), 50.0);

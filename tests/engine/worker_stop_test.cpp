@@ -29,7 +29,7 @@ TEST(WorkerStop, StopDuringAScanLeavesNoSpuriousLinkError) {
     std::mutex mutex;
     std::condition_variable cv;
     bool measured = false;
-    rig.window.onInvalidate = [&] {
+    rig.window.onSmithChanged = [&] {
         std::lock_guard<std::mutex> lock(mutex);
         measured = true;
         cv.notify_all();

@@ -7,12 +7,12 @@
 #include <functional>
 #include <vector>
 
-#include "calibration.h"
+#include "core/calibration.h"
+#include "core/measurement_state.h"
+#include "core/sweep_worker.h"
 #include "fake_clock.h"
-#include "measurement_state.h"
 #include "recording_window.h"
 #include "scripted_instrument.h"
-#include "sweep_worker.h"
 
 namespace korvel::testing {
 

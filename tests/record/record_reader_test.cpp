@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "device_string.h"
+#include "device_from_string.h"
 #include "record/traffic_reader.h"
 #include "sweep_options.h"
 #include "temp_file.h"
@@ -68,6 +68,9 @@ TEST(RecordingReader, RefusesWhatItCannotReplayNamingTheLine) {
         {After(kCount) + R"({"t":5,"op":"out","bytes":"7a)", "line 3: cut short"},
         {kHeader.substr(0, 30), "line 1: cut short"},
         {After(std::string(200000, ' ')), "line 2: longer than any line"},
+        // Whatever follows the line's object is damage, a zero byte included.
+        {After(kCount + std::string("\0 NOT JSON {{{", 14)), "line 2: damaged (a zero byte"},
+        {After(kCount + " "), "line 2: damaged (something after the JSON object)"},
     };
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(Refusal(text).rfind(expected, 0), 0u) << text.substr(0, 200) << "\n"

@@ -4,7 +4,12 @@
 // is refused with its line.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "child_process.h"
+#include "record/traffic_reader.h"
 #include "temp_file.h"
 
 namespace korvel {
@@ -94,6 +99,78 @@ TEST(SweepRecordReplay, ADamagedRecordingOrAnUnwritableOneIsAUsageError) {
     EXPECT_NE(unwritable.err.find("korvel-sweep: --record: cannot write the recording"),
               std::string::npos)
         << unwritable.err;
+}
+
+// A file that stops taking lines part-way (as a full disk does; here the
+// size limit of `ulimit -f`): said at once, the run ends 74, and the file
+// ends at the last whole line.
+TEST(SweepRecordReplay, ARecordingThatFailsPartWayIsSaidAndTheFileEndsAtAWholeLine) {
+    TempFile file("full");
+    const ChildResult run =
+        RunChild("/bin/bash",
+                 {"-c", "ulimit -f 20; exec \"$0\" \"$@\" >/dev/null", KORVEL_SWEEP_PATH,
+                  "--device", "sim", "--disable", "1", "--disable", "2", "--record", file.Path()},
+                 kBoundMs);
+    ASSERT_TRUE(run.exited) << run.err;
+    EXPECT_EQ(run.exitCode, 74) << run.err;
+    EXPECT_EQ(Occurrences(run.err, "korvel-sweep: --record: The recording \"" + file.Path() +
+                                       "\" could not be written; it ends here."),
+              1u)
+        << run.err;
+    const std::string text = file.Read();
+    ASSERT_GT(text.size(), 10000u);
+    EXPECT_EQ(text.back(), '\n');
+    record::Recording whole;
+    std::string error;
+    EXPECT_TRUE(record::LoadRecording(file.Path(), whole, error)) << error;
+}
+
+// --record replaces the file it names, but never one the run reads or
+// writes besides, under any name; and a run refused for its device makes no
+// recording.
+TEST(SweepRecordReplay, TheRecordingNeverTakesTheRunsOwnFiles) {
+    TempFile replay("own-replay");
+    TempFile dir("own");
+    std::filesystem::create_directory(dir.Path());
+    const std::string bench = dir.Path() + "/bench.s1p";
+    const std::string output = dir.Path() + "/output.csv";
+    const std::string fresh = dir.Path() + "/fresh.jsonl";
+    const std::string name = std::filesystem::path(dir.Path()).filename().string();
+    ASSERT_EQ(
+        RunChild(KORVEL_SWEEP_PATH, Sweep("sim", {"--record", replay.Path()}), kBoundMs).exitCode,
+        0);
+    std::ofstream(bench) << "# MHz\n1 0.5 0\n60 0.5 0\n";
+    std::filesystem::create_symlink(bench, dir.Path() + "/link.jsonl");
+    std::ofstream(output) << "keep me\n";
+    const auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    struct Case {
+        std::vector<std::string> args;
+        std::string untouched;
+        std::string says;
+    };
+    const Case cases[] = {
+        {Sweep("replay:" + replay.Path(), {"--record", replay.Path()}), replay.Path(),
+         "is the replay file"},
+        {Sweep("sim:" + bench, {"--record", dir.Path() + "/./link.jsonl"}), bench,
+         "is the Touchstone file"},
+        {Sweep("sim", {"--output", output, "--record", dir.Path() + "/../" + name + "/output.csv"}),
+         output, "is the --output file"},
+        {Sweep("sim:" + dir.Path() + "/missing.s1p", {"--record", fresh}), fresh, "--device"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        const std::string before = read(c.untouched);
+        const ChildResult run = RunChild(KORVEL_SWEEP_PATH, c.args, kBoundMs);
+        ASSERT_TRUE(run.exited);
+        EXPECT_EQ(run.exitCode, 64) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(read(c.untouched), before);
+    }
+    EXPECT_FALSE(std::filesystem::exists(fresh));
+    std::filesystem::remove_all(dir.Path());
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <numeric>
 
-#include "calibration.h"
+#include "core/calibration.h"
+#include "core/sweep_worker.h"
 #include "state_invariants.h"
-#include "sweep_worker.h"
 
 namespace korvel::testing {
 
@@ -26,8 +26,8 @@ constexpr Milliseconds kRecoveryBound =
 constexpr Milliseconds kCalibrationLimit{600000};
 constexpr std::size_t kViolationLimit = 50;
 constexpr int kReplyLengths[] = {0, 1, 17, 19, 2000};
-constexpr int kPinCalTransfers = 2 * kPinReadsPerLevel + kCalPagesPerBlock;
-constexpr int kZoCalTransfers = 4 * kZoPoints + kZoBlocks * kCalPagesPerBlock;
+constexpr int kPinCalTransfers = 2 * kPinReadsPerLevel + kPagesPerBlock;
+constexpr int kZoCalTransfers = 4 * kZoPoints + kZoBlocks * kPagesPerBlock;
 
 struct KindWeight {
     EpisodeKind kind;
@@ -294,7 +294,7 @@ void ChaosDriver::ArmBreakingFault(uint64_t after) {
 }
 
 void ChaosDriver::RandomSettings() {
-    DialogSettings& s = parts_.settings;
+    SweepSettings& s = parts_.settings;
     s.m_smithFreqKHz.store(static_cast<uint32_t>(Rand(1000, 50000)), kRelaxed);
     std::atomic<float>* limits[] = {&s.m_vswr1StartMHz, &s.m_vswr1StopMHz,  &s.m_vswr2StartMHz,
                                     &s.m_vswr2StopMHz,  &s.m_vswr3StartMHz, &s.m_vswr3StopMHz};
@@ -489,8 +489,8 @@ void ChaosDriver::CheckCalibrationPages(const std::string& finishedText) {
     const std::vector<int> pages = parts_.transport.TakePagesSent();
     // Pages as block * 32 + page: block 6 for the input power, blocks 0..5
     // for the 50-ohm records, always in order.
-    std::vector<int> due(pin ? kCalPagesPerBlock : kZoBlocks * kCalPagesPerBlock);
-    std::iota(due.begin(), due.end(), pin ? kPinBlock * kCalPagesPerBlock : 0);
+    std::vector<int> due(pin ? kPagesPerBlock : kZoBlocks * kPagesPerBlock);
+    std::iota(due.begin(), due.end(), pin ? kPinBlock * kPagesPerBlock : 0);
     const bool prefix =
         pages.size() <= due.size() && std::equal(pages.begin(), pages.end(), due.begin());
     if (!prefix) {

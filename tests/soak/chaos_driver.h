@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "clock.h"
-#include "dialog_settings.h"
+#include "core/measurement_state.h"
+#include "core/sweep_settings.h"
 #include "link_message_ledger.h"
-#include "measurement_state.h"
 #include "observed_transport.h"
 #include "sim/sim_instrument.h"
 #include "soak_figures.h"
@@ -52,7 +52,7 @@ class ChaosDriver {
     struct Parts {
         SimInstrument& instrument;
         MeasurementState& state;
-        DialogSettings& settings;
+        SweepSettings& settings;
         ObservedTransport& transport;
         const Clock& clock;
     };

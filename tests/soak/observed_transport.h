@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "clock.h"
-#include "device_link.h"
+#include "core/device_link.h"
+#include "core/measurement_state.h"
 #include "device_transport.h"
-#include "measurement_state.h"
 
 namespace korvel::testing {
 

@@ -10,14 +10,14 @@
 #include <thread>
 
 #include "chaos_driver.h"
+#include "core/sweep_worker.h"
 #include "fake_clock.h"
 #include "observed_transport.h"
+#include "sim/sim_bench_operator.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_transport.h"
-#include "sim_bench_operator.h"
 #include "soak_settings.h"
 #include "soak_window.h"
-#include "sweep_worker.h"
 
 namespace korvel::testing {
 namespace {

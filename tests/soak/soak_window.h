@@ -6,25 +6,25 @@
 #include <functional>
 #include <string>
 
-#include "worker_window.h"
+#include "core/measurement_state.h"
+#include "core/worker_window.h"
 
 namespace korvel::testing {
 
 class SoakWindow final : public WorkerWindow {
   public:
-    const DialogSettings& Settings() const override { return settings; }
+    const SweepSettings& Settings() const override { return settings; }
     void BeginScanPass() override {
         if (onPassBegin) {
             onPassBegin();
         }
     }
-    void DrawProgressLine(int y, int xEnd) override {
-        const bool knownRow = y == 24 || y == 174 || y == 327;
-        if (!knownRow || xEnd < 430 || xEnd > 1150) {
+    void ScanProgress(int channel, int point) override {
+        if (channel < 1 || channel > 3 || point < 0 || point >= static_cast<int>(kSweepPoints)) {
             ++badProgressLines;
         }
     }
-    void InvalidateSmithArea() override {
+    void SmithPointChanged() override {
         if (onSmith) {
             onSmith();
         }
@@ -40,7 +40,7 @@ class SoakWindow final : public WorkerWindow {
         }
     }
 
-    DialogSettings settings;
+    SweepSettings settings;
     int badProgressLines = 0;
     std::function<void()> onPassBegin;
     std::function<void()> onPassFinished;

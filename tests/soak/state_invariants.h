@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "measurement_state.h"
+#include "core/measurement_state.h"
 
 namespace korvel::testing {
 

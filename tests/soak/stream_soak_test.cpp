@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "core/sweep_worker.h"
 #include "hostile_peer.h"
 #include "observed_transport.h"
 #include "scaled_clock.h"
@@ -26,7 +27,6 @@
 #include "soak_settings.h"
 #include "stream/stream_transport.h"
 #include "stream_watch.h"
-#include "sweep_worker.h"
 
 namespace korvel::testing {
 namespace {

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "core/measurement_state.h"
+#include "core/worker_window.h"
 #include "link_message_ledger.h"
-#include "measurement_state.h"
 #include "observed_transport.h"
-#include "worker_window.h"
 
 namespace korvel::testing {
 
@@ -21,10 +21,10 @@ class StreamWatch final : public WorkerWindow {
   public:
     StreamWatch(const MeasurementState& state, ObservedTransport& transport, const Clock& clock);
 
-    const DialogSettings& Settings() const override { return settings_; }
+    const SweepSettings& Settings() const override { return settings_; }
     void BeginScanPass() override;
-    void DrawProgressLine(int, int) override {}
-    void InvalidateSmithArea() override { CheckState("after a Smith point"); }
+    void ScanProgress(int, int) override {}
+    void SmithPointChanged() override { CheckState("after a Smith point"); }
     void ShowMessage(const std::string& text) override;
     void PassFinished() override;
     // Worker thread: a transfer failed.
@@ -53,7 +53,7 @@ class StreamWatch final : public WorkerWindow {
     const MeasurementState& state_;
     ObservedTransport& transport_;
     const Clock& clock_;
-    DialogSettings settings_;
+    SweepSettings settings_;
 
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -166,8 +167,10 @@ ChildResult ChildProcess::Collect(int timeoutMs) {
 void ChildProcess::Reap(ChildResult& result) {
     CloseOutputs();
     int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    struct rusage usage {};
+    while (::wait4(pid_, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    result.peakRssKb = usage.ru_maxrss;
     pid_ = -1;
     if (WIFEXITED(status)) {
         result.exited = true;

@@ -19,6 +19,7 @@ struct ChildResult {
     int exitCode = -1;      // when exited
     int signal = 0;         // when killed by a signal (a crash, or our bound)
     bool timedOut = false;  // still running at the bound; killed
+    long peakRssKb = 0;     // the child's largest resident memory
     std::string out;
     std::string err;
 };

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "measurement_state.h"
-#include "worker_window.h"
+#include "core/measurement_state.h"
+#include "core/worker_window.h"
 
 namespace korvel::testing {
 
@@ -21,7 +21,7 @@ class RecordingWindow final : public WorkerWindow {
     explicit RecordingWindow(const MeasurementState* state) : state_(state) {}
     explicit RecordingWindow(WorkerWindow& inner) : inner_(&inner) {}
 
-    const DialogSettings& Settings() const override {
+    const SweepSettings& Settings() const override {
         return inner_ != nullptr ? inner_->Settings() : settings;
     }
     void BeginScanPass() override {
@@ -31,23 +31,23 @@ class RecordingWindow final : public WorkerWindow {
         if (inner_ != nullptr)
             inner_->BeginScanPass();
     }
-    void DrawProgressLine(int y, int xEnd) override {
-        lines.push_back({y, xEnd});
+    void ScanProgress(int channel, int point) override {
+        lines.push_back({channel, point});
         lineCount.fetch_add(1, std::memory_order_relaxed);
         if (inner_ != nullptr)
-            inner_->DrawProgressLine(y, xEnd);
+            inner_->ScanProgress(channel, point);
     }
     void EndScanPass() override {
         events.push_back("end");
         if (inner_ != nullptr)
             inner_->EndScanPass();
     }
-    void InvalidateSmithArea() override {
-        ++invalidations;
-        if (onInvalidate)
-            onInvalidate();
+    void SmithPointChanged() override {
+        ++smithChanges;
+        if (onSmithChanged)
+            onSmithChanged();
         if (inner_ != nullptr)
-            inner_->InvalidateSmithArea();
+            inner_->SmithPointChanged();
     }
     void ShowMessage(const std::string& text) override {
         messages.push_back(text);
@@ -69,19 +69,19 @@ class RecordingWindow final : public WorkerWindow {
     }
 
     struct Line {
-        int y;
-        int xEnd;
+        int channel;
+        int point;
     };
 
     // Read by the worker unless another window was given.
-    DialogSettings settings;
+    SweepSettings settings;
 
     // Worker thread only; read them once the worker has ended.
     std::vector<std::string> messages;
     std::vector<std::string> events;
     std::vector<Line> lines;
     std::vector<int> linkUpWhileShown;
-    int invalidations = 0;
+    int smithChanges = 0;
     int passes = 0;
     // The one figure another thread may read while the worker runs.
     std::atomic<int> lineCount{0};
@@ -89,7 +89,7 @@ class RecordingWindow final : public WorkerWindow {
     std::function<void()> onPassBegin;
     std::function<void(const std::string&)> onMessage;
     std::function<void()> onPassFinished;
-    std::function<void()> onInvalidate;
+    std::function<void()> onSmithChanged;
 
   private:
     const MeasurementState* state_ = nullptr;

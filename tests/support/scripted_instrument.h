@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "device_link.h"
+#include "core/device_link.h"
 #include "device_transport.h"
 
 namespace korvel::testing {

@@ -21,7 +21,7 @@ TEST(BandPresetTexts, PassTheRangeEditsRulesShowAsWrittenAndSweepTheWholeBand) {
                   BandPresetEditText(preset.startKHz));
         const FrequencyPlan plan = ComputeFrequencyPlan(start.value, stop.value);
         EXPECT_LE(plan.startHz, preset.bandLowKHz * 1000u) << preset.name;
-        EXPECT_GE(plan.startHz + plan.stepHz * kPlanPoints, preset.bandHighKHz * 1000u);
+        EXPECT_GE(plan.startHz + plan.stepHz * kSweepPoints, preset.bandHighKHz * 1000u);
     }
 }
 
@@ -48,7 +48,7 @@ TEST_F(BandPresetMenuTest, AnEditsMenuKeepsItsEntriesAndFillsItsOwnRangeWithoutS
     Choose(Edit(kIdVswr2Stop), {"Band Presets", "20 m"});
     EXPECT_EQ(Texts(), QStringList({"6.1", "7.9", "13.982", "14.368", "20.1", "21.9"}));
     EXPECT_EQ(state.scanRequest.load(), 0);
-    EXPECT_FLOAT_EQ(dialog->m_vswr2StartMHz.load(), 13.1f);  // typed, not yet submitted
+    EXPECT_FLOAT_EQ(dialog->m_sweep.m_vswr2StartMHz.load(), 13.1f);  // typed, not yet submitted
 
     Choose(Edit(kIdVswr3Start), {"Select All"});
     EXPECT_TRUE(walk.seen.contains("Paste"));
@@ -74,7 +74,7 @@ TEST_F(BandPresetMenuTest, TheWindowMenuHasTheBandsPerRangeAndSubmitAppliesThem)
     EXPECT_EQ(state.scanRequest.load(), 0);
     dialog->OnSubmitScan();
     EXPECT_EQ(state.scanRequest.load(), 1);
-    EXPECT_FLOAT_EQ(dialog->m_vswr3StartMHz.load(), 49.8f);
+    EXPECT_FLOAT_EQ(dialog->m_sweep.m_vswr3StartMHz.load(), 49.8f);
     EXPECT_EQ(dialog->m_chartS21.m_stepHz, 22000u);  // 4.4 MHz over 200 steps
 }
 

@@ -7,21 +7,22 @@ namespace {
 
 TEST(CommandLine, DefaultsToThePlatformInstrument) {
     const auto c = ParseCommandLine({});
-    EXPECT_EQ(c.device, "");
+    EXPECT_EQ(c.device.text, "");
     EXPECT_FALSE(c.enableCalibration);
     EXPECT_FALSE(c.help);
     EXPECT_TRUE(c.error.empty());
 }
 
 TEST(CommandLine, DeviceChoices) {
-    EXPECT_EQ(ParseCommandLine({"--simulate"}).device, "sim");
-    EXPECT_EQ(ParseCommandLine({"--device", "sim"}).device, "sim");
-    EXPECT_EQ(ParseCommandLine({"--device", "unix:/tmp/kdx.sock"}).device, "unix:/tmp/kdx.sock");
-    EXPECT_EQ(ParseCommandLine({"--device=tcp:127.0.0.1:7720"}).device, "tcp:127.0.0.1:7720");
+    EXPECT_EQ(ParseCommandLine({"--simulate"}).device.text, "sim");
+    EXPECT_EQ(ParseCommandLine({"--device", "sim"}).device.text, "sim");
+    EXPECT_EQ(ParseCommandLine({"--device", "unix:/tmp/kdx.sock"}).device.text,
+              "unix:/tmp/kdx.sock");
+    EXPECT_EQ(ParseCommandLine({"--device=tcp:127.0.0.1:7720"}).device.text, "tcp:127.0.0.1:7720");
     EXPECT_TRUE(ParseCommandLine({"--simulate", "--device", "sim"}).error.empty());
     const auto both = ParseCommandLine({"--enable-calibration", "--simulate"});
     EXPECT_TRUE(both.enableCalibration);
-    EXPECT_EQ(both.device, "sim");
+    EXPECT_EQ(both.device.text, "sim");
     EXPECT_TRUE(ParseCommandLine({"-h"}).help);
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
 }
@@ -31,7 +32,7 @@ TEST(CommandLine, RecordingAndReplay) {
     // is wrong with it; only a missing file name is refused here.
     const auto replay = ParseCommandLine({"--device", "replay:/no/such/recording.jsonl"});
     EXPECT_TRUE(replay.error.empty()) << replay.error;
-    EXPECT_EQ(replay.device, "replay:/no/such/recording.jsonl");
+    EXPECT_EQ(replay.device.text, "replay:/no/such/recording.jsonl");
     EXPECT_NE(ParseCommandLine({"--device", "replay:"}).error.find("replay:FILE"),
               std::string::npos);
     const auto record = ParseCommandLine({"--simulate", "--record", "traffic.jsonl"});
@@ -95,7 +96,7 @@ TEST(CommandLine, RepeatedSwitchesAndAgreeingDevicesAreFine) {
     const auto c = ParseCommandLine(
         {"--device=sim", "--simulate", "--enable-calibration", "--enable-calibration", "-h"});
     EXPECT_TRUE(c.error.empty()) << c.error;
-    EXPECT_EQ(c.device, "sim");
+    EXPECT_EQ(c.device.text, "sim");
     EXPECT_TRUE(c.enableCalibration);
     EXPECT_TRUE(c.help);
     // Help does not hide a mistake beside it.

@@ -30,7 +30,7 @@ TEST_F(CommandsTest, SubmitSmithRaisesTheRequestEvenAfterARefusal) {
     PressOnNextBox(box, QMessageBox::Ok);
     dialog->OnSubmitSmith();
     EXPECT_EQ(box.text, QString("Enter an integer between 1000 and 50000."));
-    EXPECT_EQ(dialog->m_smithFreqKHz.load(), 60000u);
+    EXPECT_EQ(dialog->m_sweep.m_smithFreqKHz.load(), 60000u);
     EXPECT_EQ(state.smithRequest.load(), 1);
     EXPECT_EQ(state.scanRequest.load(), 0);
 }

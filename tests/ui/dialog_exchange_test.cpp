@@ -32,12 +32,12 @@ TEST_F(ExchangeTest, AcceptedValuesReachTheMembers) {
     SeenBox box;
     EXPECT_TRUE(Save(box));
     EXPECT_FALSE(box.seen);
-    EXPECT_EQ(dialog->m_smithFreqKHz.load(), 7100u);
-    EXPECT_FLOAT_EQ(dialog->m_vswr1StartMHz.load(), 3.5f);
-    EXPECT_FLOAT_EQ(dialog->m_vswr1StopMHz.load(), 4.0f);
-    EXPECT_EQ(dialog->m_enableVswr2.load(), 0);
-    EXPECT_EQ(dialog->m_enableVswr1.load(), 1);
-    EXPECT_EQ(dialog->m_cableLengthM.load(), 12.25);
+    EXPECT_EQ(dialog->m_sweep.m_smithFreqKHz.load(), 7100u);
+    EXPECT_FLOAT_EQ(dialog->m_sweep.m_vswr1StartMHz.load(), 3.5f);
+    EXPECT_FLOAT_EQ(dialog->m_sweep.m_vswr1StopMHz.load(), 4.0f);
+    EXPECT_EQ(dialog->m_sweep.m_enableVswr2.load(), 0);
+    EXPECT_EQ(dialog->m_sweep.m_enableVswr1.load(), 1);
+    EXPECT_EQ(dialog->m_sweep.m_cableLengthM.load(), 12.25);
 }
 
 TEST_F(ExchangeTest, SmithAboveRangeIsStoredAndRefused) {
@@ -48,8 +48,8 @@ TEST_F(ExchangeTest, SmithAboveRangeIsStoredAndRefused) {
     EXPECT_FALSE(Save(box));
     EXPECT_EQ(box.text, QString("Enter an integer between 1000 and 50000."));
     EXPECT_EQ(box.title, QString("korvel"));
-    EXPECT_EQ(dialog->m_smithFreqKHz.load(), 50001u);
-    EXPECT_FLOAT_EQ(dialog->m_vswr1StartMHz.load(), 6.1f);  // after the refusal: untouched
+    EXPECT_EQ(dialog->m_sweep.m_smithFreqKHz.load(), 50001u);
+    EXPECT_FLOAT_EQ(dialog->m_sweep.m_vswr1StartMHz.load(), 6.1f);  // after the refusal: untouched
     ExpectRefusedFocus(kIdSmithFreq);
 }
 
@@ -59,7 +59,7 @@ TEST_F(ExchangeTest, NegativeSmithIsBadTextAndLeavesTheMember) {
     SeenBox box;
     EXPECT_FALSE(Save(box));
     EXPECT_EQ(box.text, QString("Enter a positive integer."));
-    EXPECT_EQ(dialog->m_smithFreqKHz.load(), 14270u);
+    EXPECT_EQ(dialog->m_sweep.m_smithFreqKHz.load(), 14270u);
     ExpectRefusedFocus(kIdSmithFreq);
 }
 
@@ -74,12 +74,12 @@ TEST_F(ExchangeTest, BadRangeTextKeepsItAndLaterMembers) {
     SeenBox box;
     EXPECT_FALSE(Save(box));
     EXPECT_EQ(box.text, QString("Enter a number."));
-    EXPECT_EQ(dialog->m_smithFreqKHz.load(), 10000u);        // before: new
-    EXPECT_FLOAT_EQ(dialog->m_vswr1StartMHz.load(), 2.0f);   // before: new
-    EXPECT_FLOAT_EQ(dialog->m_vswr1StopMHz.load(), 7.9f);    // refused: old
-    EXPECT_FLOAT_EQ(dialog->m_vswr2StartMHz.load(), 13.1f);  // after: old
-    EXPECT_EQ(dialog->m_enableVswr1.load(), 1);
-    EXPECT_EQ(dialog->m_cableLengthM.load(), 0.0);
+    EXPECT_EQ(dialog->m_sweep.m_smithFreqKHz.load(), 10000u);        // before: new
+    EXPECT_FLOAT_EQ(dialog->m_sweep.m_vswr1StartMHz.load(), 2.0f);   // before: new
+    EXPECT_FLOAT_EQ(dialog->m_sweep.m_vswr1StopMHz.load(), 7.9f);    // refused: old
+    EXPECT_FLOAT_EQ(dialog->m_sweep.m_vswr2StartMHz.load(), 13.1f);  // after: old
+    EXPECT_EQ(dialog->m_sweep.m_enableVswr1.load(), 1);
+    EXPECT_EQ(dialog->m_sweep.m_cableLengthM.load(), 0.0);
     ExpectRefusedFocus(kIdVswr1Stop);
 }
 
@@ -89,7 +89,7 @@ TEST_F(ExchangeTest, RangeOutsideOneToSixtyIsStoredAndRefused) {
     SeenBox box;
     EXPECT_FALSE(Save(box));
     EXPECT_EQ(box.text, QString("Enter a number between 1 and 60."));
-    EXPECT_FLOAT_EQ(dialog->m_vswr3StopMHz.load(), 61.0f);
+    EXPECT_FLOAT_EQ(dialog->m_sweep.m_vswr3StopMHz.load(), 61.0f);
     ExpectRefusedFocus(kIdVswr3Stop);
 }
 
@@ -100,7 +100,7 @@ TEST_F(ExchangeTest, NonFiniteTextIsRefusedAsNoNumber) {
         SeenBox box;
         EXPECT_FALSE(Save(box)) << text;
         EXPECT_EQ(box.text, QString("Enter a number.")) << text;
-        EXPECT_FLOAT_EQ(dialog->m_vswr2StopMHz.load(), 14.9f) << text;
+        EXPECT_FLOAT_EQ(dialog->m_sweep.m_vswr2StopMHz.load(), 14.9f) << text;
     }
 }
 
@@ -109,16 +109,16 @@ TEST_F(ExchangeTest, CableLengthBounds) {
     Edit(kIdCableLength)->setText("1000");
     SeenBox accepted;
     EXPECT_TRUE(Save(accepted));
-    EXPECT_EQ(dialog->m_cableLengthM.load(), 1000.0);
+    EXPECT_EQ(dialog->m_sweep.m_cableLengthM.load(), 1000.0);
 
     Edit(kIdCableLength)->setText("1000.5");
     SeenBox refused;
     EXPECT_FALSE(Save(refused));
     EXPECT_EQ(refused.text, QString("Enter a number between 0 and 1000."));
-    EXPECT_EQ(dialog->m_cableLengthM.load(), 1000.5);
+    EXPECT_EQ(dialog->m_sweep.m_cableLengthM.load(), 1000.5);
     ExpectRefusedFocus(kIdCableLength);
     // The checkboxes before the cable edit were saved.
-    EXPECT_EQ(dialog->m_enableVswr3.load(), 1);
+    EXPECT_EQ(dialog->m_sweep.m_enableVswr3.load(), 1);
 }
 
 TEST_F(ExchangeTest, EmptyEditIsRefused) {

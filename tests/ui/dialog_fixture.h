@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <memory>
 
+#include "core/measurement_state.h"
 #include "korvel_dlg.h"
-#include "measurement_state.h"
 #include "modal_answers.h"
 #include "scripted_instrument.h"
 #include "stop_bound_clocks.h"

@@ -138,7 +138,7 @@ TEST_F(StartupTest, EnterSubmitsSmithAndDoesNotClose) {
     Edit(kIdSmithFreq)->setText("15000");
     Edit(kIdSmithFreq)->setFocus();
     QTest::keyClick(Edit(kIdSmithFreq), Qt::Key_Return);
-    EXPECT_TRUE(WaitUntil([&] { return dialog->m_smithFreqKHz.load() == 15000u; }));
+    EXPECT_TRUE(WaitUntil([&] { return dialog->m_sweep.m_smithFreqKHz.load() == 15000u; }));
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), 0);
 }

@@ -102,15 +102,15 @@ TEST(WorkerWindowBridge, SmithRepaintAndMessagesFromAnotherThread) {
     window.show();
     WaitUntil([] { return false; }, 50);
     window.painted = QRegion();
-    DialogSettings settings;
+    SweepSettings settings;
     ProgressLines lines;
     auto* bridge = new WorkerWindowBridge(window, settings, lines);
     EXPECT_EQ(&bridge->Settings(), &settings);
 
     std::atomic<bool> returned{false};
     std::thread worker([&] {
-        bridge->InvalidateSmithArea();
-        bridge->DrawProgressLine(174, 600);
+        bridge->SmithPointChanged();
+        bridge->ScanProgress(2, 47);  // x 600
         bridge->ShowMessage("Zo Calibration finished.");
         returned = true;
     });
@@ -148,7 +148,7 @@ TEST(WorkerWindowBridge, StripsGrowOnTheTickAndTheWorkerNeverWakesTheWindowForTh
     RecordingWidget window;
     window.resize(1235, 709);
     window.show();
-    DialogSettings settings;
+    SweepSettings settings;
     ProgressLines lines;
     auto* bridge = new WorkerWindowBridge(window, settings, lines);
     auto* strip = new ProgressOverlay(&window, lines, 1);
@@ -163,7 +163,7 @@ TEST(WorkerWindowBridge, StripsGrowOnTheTickAndTheWorkerNeverWakesTheWindowForTh
     const auto sweep = [&](int from, int to) {
         std::thread([&] {
             for (int point = from; point <= to; ++point) {
-                bridge->DrawProgressLine(174, ProgressLineEnd(point));
+                bridge->ScanProgress(2, point);
             }
         }).join();
         settle();

@@ -4,10 +4,11 @@
 #include <QMessageBox>
 #include <QTextLayout>
 
-#include "calibration.h"
+#include "core/calibration.h"
 #include "dialog_fixture.h"
 #include "draw_context.h"
 #include "smith_panel.h"
+#include "text_recorder.h"
 #include "worker_window_bridge.h"
 
 namespace korvel::testing {

@@ -65,7 +65,7 @@ TEST_F(RefreshPaintTest, ProgressBurstsEndShowingTheirLastPoint) {
     const auto burst = [this](int from, int to) {
         std::thread([&] {
             for (int i = from; i <= to; ++i) {
-                dialog->Bridge().DrawProgressLine(kProgressY[1], ProgressLineEnd(i));
+                dialog->Bridge().ScanProgress(2, i);
             }
         }).join();
     };

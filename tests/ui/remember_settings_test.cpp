@@ -82,8 +82,8 @@ TEST_F(RememberSettingsTest, OnTheNextWindowStartsWithWhatTheLastOneLeftAndOffDe
     EXPECT_EQ(Edit(kIdVswr1Start)->text(), QString("3.475"));
     EXPECT_FALSE(Box(kIdEnableVswr2)->isChecked());
     // The window's own values from the start, before anything is submitted.
-    EXPECT_EQ(dialog->m_enableVswr2.load(), 0);
-    EXPECT_DOUBLE_EQ(dialog->m_cableLengthM.load(), 12.5);
+    EXPECT_EQ(dialog->m_sweep.m_enableVswr2.load(), 0);
+    EXPECT_DOUBLE_EQ(dialog->m_sweep.m_cableLengthM.load(), 12.5);
     EXPECT_EQ(dialog->m_chartVswr1.m_startFreqHz, 3475000u);
     EXPECT_EQ(dialog->m_chartS21.m_stepHz, 12000u);  // range 3: 20.1-22.5 MHz
     EXPECT_EQ(dialog->m_chartS21.m_curveColor[0], RGB(1, 2, 3));

@@ -9,10 +9,11 @@
 #include <QImage>
 #include <QPainter>
 
-#include "cable_transform.h"
+#include "core/cable_transform.h"
+#include "core/measurement_math.h"
+#include "core/measurement_state.h"
 #include "draw_context.h"
-#include "measurement_math.h"
-#include "measurement_state.h"
+#include "text_recorder.h"
 
 namespace korvel {
 namespace {

@@ -20,6 +20,7 @@
 #include "dialog_fixture.h"
 #include "dialog_template.h"
 #include "draw_context.h"
+#include "text_recorder.h"
 #include "tools_menu.h"
 
 namespace korvel::testing {
@@ -86,7 +87,7 @@ TEST_F(ToolsTest, MenuOpensByMouseAndKeyboardAndHeldTracesLieDimmedUnderTheLiveC
         EXPECT_EQ(menuTexts.join('|'),
                   QString::fromUtf8("&Tools|-|&About KORVEL...|&Export "
                                     "Data\u2026|-|&Hold Traces|&Clear Held "
-                                    "Traces|Show &Resonance and Bandwidth|-|&Band "
+                                    "Traces|Show &Resonance and Bandwidth|&Impedance\u2026|-|&Band "
                                     "Presets|Re&member Settings"));
     }
     EXPECT_FALSE(dialog->Tools().ClearHeldTraces()->isEnabled());  // nothing held yet
@@ -193,7 +194,8 @@ class ExportTest : public ToolsTest {
             auto* files = qobject_cast<QFileDialog*>(modal);
             ASSERT_NE(files, nullptr);
             EXPECT_EQ(files->windowTitle(), QString("Export Data"));
-            EXPECT_EQ(files->nameFilters(), (QStringList{"CSV (*.csv)", "JSON (*.json)"}));
+            EXPECT_EQ(files->nameFilters(),
+                      (QStringList{"CSV (*.csv)", "JSON (*.json)", "Touchstone (*.s1p)"}));
             if (json)
                 QTest::keyClick(files->findChild<QComboBox*>("fileTypeCombo"), Qt::Key_Down);
             files->selectFile(dir.filePath(name));
@@ -215,7 +217,7 @@ TEST_F(ExportTest, CsvColumnsFollowFromTheShownVswr) {
         state.vswr3Points[k] = 1.0 + 0.01 * k;                 // a perfect match at point 0
         state.s21Points[k] = -0.1 * k;
     }
-    dialog->m_enableVswr2 = 0;  // left out
+    dialog->m_sweep.m_enableVswr2 = 0;  // left out
     const QStringList lines = QString(Export("r.csv", false)).split('\n', Qt::SkipEmptyParts);
     const QString header = lines.filter(QRegularExpression("^#")).join('\n');
     EXPECT_TRUE(
@@ -224,7 +226,9 @@ TEST_F(ExportTest, CsvColumnsFollowFromTheShownVswr) {
         << header.toStdString();
     const QStringList rows = lines.filter(QRegularExpression("^[^#]"));
     ASSERT_EQ(rows.size(), 401);
-    EXPECT_EQ(rows[0], "range,freq_mhz,vswr,return_loss_db,gamma_mag,mismatch_loss_db,s21_db");
+    EXPECT_EQ(rows[0],
+              "range,freq_mhz,vswr,return_loss_db,gamma_mag,mismatch_loss_db,s21_db,r_ohm,x_ohm,"
+              "z_mag_ohm,gamma_re,gamma_im");
     for (int i = 1; i <= 400; ++i) {
         const QStringList f = rows[i].split(',');
         const bool first = i <= 200;

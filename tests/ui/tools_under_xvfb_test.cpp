@@ -212,12 +212,12 @@ QMap<QString, int> CheckCsv(const QByteArray& text) {
     }
     EXPECT_EQ(lines[k],
               "range,freq_mhz,vswr,return_loss_db,gamma_mag,mismatch_loss_db,s21_db,"
-              "held_vswr,held_s21_db");
+              "held_vswr,held_s21_db,r_ohm,x_ohm,z_mag_ohm,gamma_re,gamma_im");
     QMap<QString, double> lastFreq;
     for (++k; k < lines.size(); ++k) {
         const QList<QByteArray> fields = lines[k].split(',');
-        EXPECT_EQ(fields.size(), 9) << lines[k].toStdString();
-        if (fields.size() != 9) {
+        EXPECT_EQ(fields.size(), 14) << lines[k].toStdString();
+        if (fields.size() != 14) {
             continue;
         }
         const QString range = QString::fromLatin1(fields[0]);

@@ -3,11 +3,11 @@
 #include <atomic>
 
 #include "arrival_only_clock.h"
+#include "core/sweep_worker.h"
 #include "fake_clock.h"
 #include "recording_window.h"
 #include "sim/sim_fault.h"
 #include "sim/sim_transport.h"
-#include "sweep_worker.h"
 #include "traffic_log.h"
 #include "usb_test_bus.h"
 

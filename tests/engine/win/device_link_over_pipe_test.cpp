@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "device_link.h"
+#include "core/device_link.h"
 #include "fake_setup_api.h"
 #include "pipe_instrument.h"
 #include "recording_window.h"

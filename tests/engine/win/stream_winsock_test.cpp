@@ -11,7 +11,7 @@
 #include <memory>
 #include <thread>
 
-#include "device_string.h"
+#include "device_from_string.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_server.h"
 #include "stream/stream_socket.h"

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Cross-builds the engine, korvel-sweep, korvel-sim and the engine tests for
-# 64-bit Windows with MinGW-w64, checks that every source of the window
-# compiles for Windows, then runs every test executable under Wine (the
-# executables' resources included).
+# Cross-builds KORVEL for 64-bit Windows with MinGW-w64: the window (KORVEL.exe,
+# against Qt built from Debian's source by scripts/qt-mingw.sh, cached after
+# the first time), the console tools and the engine tests; runs every test
+# executable and the console tools under Wine, makes the installer and the zip
+# (cpack), then drives the real KORVEL.exe and the installer under Wine in a
+# virtual X server (tests/wine, from the Linux build in build/ or
+# $KORVEL_BUILD_DIR, whose targets it builds as needed).
 # Exits non-zero when the build or any test fails.
 # Build folder: build-win/ (or $KORVEL_WIN_BUILD_DIR). Extra arguments go to
 # each test executable (for example --gtest_filter=PipeTransfer.*).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh windows
+scripts/setup.sh base gui-test windows
+qt="$(scripts/qt-mingw.sh)"
 
 root="$PWD"
 dir="${KORVEL_WIN_BUILD_DIR:-build-win}"
@@ -29,42 +33,44 @@ if [ ! -f "$gtest/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
     echo "windows.sh: GoogleTest built in $(elapsed "$t")"
 fi
 
-# No Qt for MinGW on Debian: the window is built on Windows itself (README).
 # Release: debug information makes the static executables large and slow to link.
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
 t=$(seconds)
-cmake -S . -B "$dir/korvel" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DKORVEL_BUILD_GUI=OFF -DKORVEL_BUILD_BENCH=OFF \
+cmake -S . -B "$dir/korvel" -DCMAKE_TOOLCHAIN_FILE="$toolchain" "${launcher[@]}" \
+    -DCMAKE_BUILD_TYPE=Release -DKORVEL_BUILD_GUI=ON -DKORVEL_BUILD_TESTS=ON \
+    -DKORVEL_BUILD_BENCH=OFF -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DGTest_DIR="$gtest/install/lib/cmake/GTest" \
     -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST >/dev/null
 cmake --build "$dir/korvel" -j "$jobs"
 echo "windows.sh: cross-build done in $(elapsed "$t")"
 
-# The window cannot be linked here (no Qt for MinGW on Debian), but each of its
-# sources must compile for Windows: every GUI source, with its Windows-only
-# code, checked by the MinGW compiler against Debian's Qt headers.
-t=$(seconds)
-qt=/usr/include/x86_64-linux-gnu/qt6
-[ -f "$qt/QtWidgets/QDialog" ] || { echo "windows.sh: Qt headers missing: run scripts/setup.sh" >&2; exit 1; }
-mapfile -t gui_sources < <(ls controls/*.cpp ui/*.cpp app/*.cpp | grep -v '_main\.cpp$')
-gui_flags=(-std=c++20 -fsyntax-only -Wall -Wextra
-    # What Qt's CMake package and the project define on Windows.
-    -DUNICODE -D_UNICODE -DWIN32 -D_WIN64 -DMINGW_HAS_SECURE_API=1 -D_WIN32_WINNT=0x0601
-    -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB -DQT_NO_DEBUG -DASIO_STANDALONE
-    -DKORVEL_APP_ID=\"korvel.check\"
-    -Icontrols -Iui -Iapp -Iapp/options -Iengine
-    -isystem "$qt" -isystem "$qt/QtCore" -isystem "$qt/QtGui" -isystem "$qt/QtWidgets"
-    -isystem /usr/lib/x86_64-linux-gnu/qt6/mkspecs/win32-g++
-    -isystem "$dir/korvel/third_party/include")
-if ! printf '%s\0' "${gui_sources[@]}" |
-    xargs -0 -n 1 -P "$jobs" x86_64-w64-mingw32-g++-posix "${gui_flags[@]}"; then
-    echo "windows.sh: FAILED: a GUI source does not compile for Windows" >&2
-    exit 1
-fi
-echo "windows.sh: ${#gui_sources[@]} GUI sources compile for Windows ($(elapsed "$t"))"
-
 # Wine: a prefix of our own, quiet, without the .NET and HTML engine prompts.
-export WINEPREFIX="$dir/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+# No menu entries on this machine for the installer's shortcuts either.
+export WINEPREFIX="$dir/wine-prefix" WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
+# Test executables that use Qt find its DLLs and the runtime's here.
+WINEPATH="$(winepath -w "$qt/bin");$(winepath -w "$(dirname "$(x86_64-w64-mingw32-g++-posix \
+    -print-file-name=libstdc++-6.dll)")");$(winepath -w /usr/x86_64-w64-mingw32/lib)"
+export WINEPATH
+# The prefix's fonts: Qt cannot resolve Wine's UI font ("MS Shell Dlg"), so the
+# message, menu and status fonts become Liberation Sans (12 px), and so does
+# Arial, which Wine lacks (as on Linux). A LOGFONTW each.
+logfont="$({ printf '\xf4\xff\xff\xff'; head -c 12 /dev/zero; printf '\x90\x01'
+    head -c 10 /dev/zero; printf 'Liberation Sans' | iconv -t UTF-16LE; head -c 34 /dev/zero; } |
+    od -An -v -tx1 | tr -s ' \n' ',' | sed 's/^,//; s/,$//')"
+{
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics]\r\n'
+    for name in MessageFont MenuFont StatusFont; do printf '"%s"=hex:%s\r\n' "$name" "$logfont"; done
+    printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    printf '"Arial"="Liberation Sans"\r\n'
+} >"$dir/fonts.reg"
+wine reg import "$dir/fonts.reg" >/dev/null
 mapfile -t tests < <(find "$dir/korvel/tests" -name '*.exe' -type f | sort)
 [ ${#tests[@]} -gt 0 ] || { echo "windows.sh: no test executables found" >&2; exit 1; }
 
@@ -118,8 +124,25 @@ trap - EXIT
 wineserver -w || true
 echo "windows.sh: Wine tests done in $(elapsed "$t")"
 
+# The installer and the zip of the same folder.
+t=$(seconds)
+(cd "$dir/korvel" && cpack -G "NSIS;ZIP" >/dev/null) || failed+=(cpack)
+echo "windows.sh: installer and zip made in $(elapsed "$t")"
+
+# The real KORVEL.exe and the installer under Wine in a virtual X server,
+# driven from the Linux side.
+t=$(seconds)
+linux="${KORVEL_BUILD_DIR:-build}"
+[ -f "$linux/CMakeCache.txt" ] || cmake -S . -B "$linux" "${launcher[@]}" >/dev/null
+cmake --build "$linux" -j "$jobs" --target wine_tests korvel-sim
+KORVEL_WINDOWS_BUILD="$dir/korvel" ctest --test-dir "$linux" -R '^UnderWine\.' \
+    --output-on-failure --timeout 600 || failed+=(tests/wine)
+wineserver -w || true
+echo "windows.sh: KORVEL.exe and the installer under Wine in $(elapsed "$t")"
+
 if [ ${#failed[@]} -gt 0 ]; then
     echo "windows.sh: FAILED: ${failed[*]}" >&2
     exit 1
 fi
-echo "windows.sh: all ${#tests[@]} test executables and the console tools passed under Wine"
+echo "windows.sh: all ${#tests[@]} test executables, the console tools, KORVEL.exe and the" \
+    "installer passed under Wine"

@@ -133,7 +133,8 @@ echo "windows.sh: installer and zip made in $(elapsed "$t")"
 # driven from the Linux side.
 t=$(seconds)
 linux="${KORVEL_BUILD_DIR:-build}"
-[ -f "$linux/CMakeCache.txt" ] || cmake -S . -B "$linux" "${launcher[@]}" >/dev/null
+# Configured again: a folder from before tests/wine existed has no rule for it.
+cmake -S . -B "$linux" "${launcher[@]}" >/dev/null
 cmake --build "$linux" -j "$jobs" --target wine_tests korvel-sim
 KORVEL_WINDOWS_BUILD="$dir/korvel" ctest --test-dir "$linux" -R '^UnderWine\.' \
     --output-on-failure --timeout 600 || failed+=(tests/wine)

@@ -161,8 +161,13 @@ TEST(FileInputs, WhatIsNotAReadableFileIsRefusedByNameAtOnce) {
                     r.peakRssKb);
     }
     ::testing::Test::RecordProperty("worst_peak_rss_kib", static_cast<int>(worstRssKb));
-    // A small multiple of the largest file read, not of what it holds.
+    // A small multiple of the largest file read, not of what it holds (68 MB here).
+    // ThreadSanitizer's shadow memory makes a process five times larger (332 MB).
+#if defined(__SANITIZE_THREAD__)
+    EXPECT_LT(worstRssKb, 1024 * 1024);
+#else
     EXPECT_LT(worstRssKb, 256 * 1024);
+#endif
     std::filesystem::remove_all(dir);
 }
 #endif
